@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/Port.h"
+#include "sim/SimLoop.h"
+
+// The device at the far end of a SimPort: the simulated handset, the scanner, a test double.
+class SimFarEnd {
+ public:
+  virtual ~SimFarEnd() = default;
+  // Bytes the station wrote, arriving at the device after their wire time.
+  virtual void OnStationBytes(const uint8_t* data, size_t count) = 0;
+};
+
+// A serial port on SimLoop. Bytes take 10 bits each at the port's baud rate in either
+// direction; what the far end sends reaches the owner as one WM_COMM_DATA burst (at most 4096
+// bytes) per DeviceSend, or fills the queue in queue mode.
+class SimPort : public Port {
+ public:
+  explicit SimPort(SimLoop& loop) : loop_(loop) {}
+
+  void Attach(SimFarEnd* farEnd) { far_end_ = farEnd; }
+
+  bool Open(int portNumber, uint32_t baud) override;
+  bool Close() override;
+  bool IsOpen() const override { return open_; }
+  void Purge() override { ++purges; }
+  void SetOwner(PortOwner* owner) override { owner_ = owner; }
+  void SendBytes(const uint8_t* bytes, size_t count) override;
+  size_t SendAll(const uint8_t* bytes, size_t count) override;
+  size_t ReadAvailable(uint8_t* buffer, size_t max) override;
+  void SetQueueMode(bool on) override { queue_mode_ = on; }
+
+  // Far end side: bytes leave the device now and arrive at the station after wire time.
+  void DeviceSend(const uint8_t* data, size_t count);
+  void DeviceSend(const std::vector<uint8_t>& data) { DeviceSend(data.data(), data.size()); }
+
+  uint32_t Baud() const { return baud_; }
+  int PortNumber() const { return port_number_; }
+  uint64_t WireTimeUs(size_t bytes) const;  // 10 bits per byte
+
+  // Test hooks.
+  bool failOpen = false;                     // Open fails (port held elsewhere)
+  int purges = 0;                            // Purge calls
+  std::vector<std::vector<uint8_t>> writes;  // every SendBytes/SendAll that went out
+  std::function<void(const std::string&)> onQueueFull;  // "Queue is Full !" in queue mode
+
+ private:
+  void Deliver(std::vector<uint8_t> data);
+
+  SimLoop& loop_;
+  SimFarEnd* far_end_ = nullptr;
+  PortOwner* owner_ = nullptr;
+  bool open_ = false;
+  bool queue_mode_ = false;
+  int port_number_ = 0;
+  uint32_t baud_ = 115200;
+  uint64_t to_device_free_us_ = 0;   // when the line toward the device is free again
+  uint64_t to_station_free_us_ = 0;  // and toward the station
+};
