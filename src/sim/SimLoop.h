@@ -25,6 +25,8 @@ class SimLoop : public EventLoop {
   bool PumpMessages() override;
 
   uint64_t Now() const { return now_; }
+  // Lets time pass without a station busy wait (instrument I/O time, driver delays).
+  void Advance(uint64_t ms) { now_ += ms; }
   void At(uint64_t timeMs, std::function<void()> fn);
   void After(uint64_t delayMs, std::function<void()> fn) { At(now_ + delayMs, std::move(fn)); }
 

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+
+// VISA types and values with their LP64 widths (32-bit sessions and statuses; 64-bit attribute
+// states), as the IVI VISA standard defines them.
+using ViStatus = int32_t;
+using ViSession = uint32_t;
+using ViObject = uint32_t;
+using ViFindList = uint32_t;
+using ViAttr = uint32_t;
+using ViAccessMode = uint32_t;
+using ViUInt32 = uint32_t;
+using ViUInt16 = uint16_t;
+using ViInt32 = int32_t;
+using ViInt16 = int16_t;
+using ViAttrState = uint64_t;
+using ViBuf = unsigned char*;
+using ViConstBuf = const unsigned char*;
+using ViRsrc = char*;
+using ViConstRsrc = const char*;
+using ViString = char*;
+using ViConstString = const char*;
+using ViChar = char;
+using ViBoolean = uint16_t;
+using ViReal64 = double;
+
+constexpr ViStatus VI_SUCCESS = 0;
+constexpr ViStatus VI_NULL = 0;
+constexpr ViStatus VI_SUCCESS_TERM_CHAR = 0x3FFF0005;
+constexpr ViStatus VI_SUCCESS_MAX_CNT = 0x3FFF0006;
+
+constexpr ViStatus VI_ERROR_INV_OBJECT = static_cast<ViStatus>(0xBFFF000E);
+constexpr ViStatus VI_ERROR_RSRC_NFOUND = static_cast<ViStatus>(0xBFFF0011);
+constexpr ViStatus VI_ERROR_INV_RSRC_NAME = static_cast<ViStatus>(0xBFFF0012);
+constexpr ViStatus VI_ERROR_TMO = static_cast<ViStatus>(0xBFFF0015);
+constexpr ViStatus VI_ERROR_NSUP_ATTR = static_cast<ViStatus>(0xBFFF001D);
+constexpr ViStatus VI_ERROR_NSUP_ATTR_STATE = static_cast<ViStatus>(0xBFFF001E);
+constexpr ViStatus VI_ERROR_IO = static_cast<ViStatus>(0xBFFF003E);
+constexpr ViStatus VI_ERROR_RSRC_BUSY = static_cast<ViStatus>(0xBFFF0072);
+constexpr ViStatus VI_ERROR_LIBRARY_NFOUND = static_cast<ViStatus>(0xBFFF009E);
+constexpr ViStatus VI_ERROR_CONN_LOST = static_cast<ViStatus>(0xBFFF00A6);
+
+constexpr ViAttr VI_ATTR_SEND_END_EN = 0x3FFF0016;
+constexpr ViAttr VI_ATTR_TERMCHAR = 0x3FFF0018;
+constexpr ViAttr VI_ATTR_TMO_VALUE = 0x3FFF001A;
+constexpr ViAttr VI_ATTR_RD_BUF_OPER_MODE = 0x3FFF002A;
+constexpr ViAttr VI_ATTR_WR_BUF_OPER_MODE = 0x3FFF002D;
+constexpr ViAttr VI_ATTR_TERMCHAR_EN = 0x3FFF0038;
+constexpr ViAttr VI_ATTR_RM_SESSION = 0x3FFF00C4;
+
+constexpr ViUInt16 VI_FLUSH_ON_ACCESS = 1;
+constexpr ViUInt16 VI_FLUSH_WHEN_FULL = 2;
+constexpr ViUInt16 VI_FLUSH_DISABLE = 3;
+constexpr ViUInt16 VI_READ_BUF = 1;
+constexpr ViUInt16 VI_WRITE_BUF = 2;
+constexpr ViUInt32 VI_TMO_IMMEDIATE = 0;
+constexpr ViUInt32 VI_TMO_INFINITE = 0xFFFFFFFFu;
+constexpr ViAccessMode VI_NO_LOCK = 0;
+constexpr int VI_FIND_BUFLEN = 256;
+
+// VXIplug&play driver statuses.
+constexpr ViStatus VI_ERROR_PARAMETER1 = static_cast<ViStatus>(0xBFFC0001);
+constexpr ViStatus VI_ERROR_PARAMETER2 = static_cast<ViStatus>(0xBFFC0002);
+constexpr ViStatus VI_ERROR_PARAMETER3 = static_cast<ViStatus>(0xBFFC0003);
+constexpr ViStatus VI_ERROR_PARAMETER4 = static_cast<ViStatus>(0xBFFC0004);
+constexpr ViStatus VI_ERROR_FAIL_ID_QUERY = static_cast<ViStatus>(0xBFFC0011);
+constexpr ViStatus VI_ERROR_INV_RESPONSE = static_cast<ViStatus>(0xBFFC0012);
+// The instrument's own error queue holds an error (VXIplug&play drivers of the 8960 and supplies).
+constexpr ViStatus VI_INSTR_ERROR_DETECTED = static_cast<ViStatus>(0xBFFC0D07);

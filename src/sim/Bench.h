@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+// The simulated bench's world model: one handset unit drawn from a seed (its radio, battery ADC,
+// EEPROM and identity), the RF paths with their physical losses, what the test set transmits
+// (cell, CW tone), the supply's output and the current the handset draws. Every simulated
+// device reads and moves this one model. Time comes from the clock given at construction
+// (SimLoop in virtual-time runs, the steady clock in tesmira-bench).
+namespace sim {
+
+// Fault switches; a test sets them directly.
+struct BenchFaults {
+  // Handset
+  bool silentHandset = false;     // answers nothing
+  int badStatusOpcode = -1;       // this opcode is answered with a non-zero status
+  bool wrongOpcode = false;       // answers carry another opcode
+  bool garbageBetweenFrames = false;
+  bool batteryNeverSettles = false;
+  // Instruments (test set at its address, supply at its address)
+  bool testSetSilent = false;
+  bool testSetError = false;      // every command leaves an error in the queue
+  bool testSetWrongIdentity = false;
+  bool supplySilent = false;
+  bool supplyError = false;
+  bool supplyWrongIdentity = false;
+};
+
+// Which part of a drawn unit lies outside what calibration can correct.
+enum class UnitDefect { NONE, TX, RX, GMAGIC, BATTERY };
+
+class Bench {
+ public:
+  using Clock = std::function<uint64_t()>;  // ms
+
+  Bench(uint64_t seed, Clock clock);
+  ~Bench();
+
+  uint64_t NowMs() const;
+  uint64_t Seed() const;
+  BenchFaults faults;
+
+  // The unit in the jig. NewUnit draws the next handset (fresh EEPROM); units are a
+  // deterministic sequence for the bench's seed. ForceDefect makes the current unit bad.
+  void NewUnit();
+  int UnitIndex() const;
+  void ForceDefect(UnitDefect defect);
+  UnitDefect Defect() const;
+
+  // Jig and supply. Instruments push their output state; the current is what the handset draws
+  // (about 0.1-0.3 A in the jig and powered, under 0.01 A when removed).
+  void InsertHandset(bool inserted);
+  bool HandsetInserted() const;
+  void SetSupplyOutput(double volts, double currentLimitA, bool outputOn);
+  double SupplyVolts() const;
+  bool SupplyOutputOn() const;
+  double SupplyCurrentA();  // with small noise
+
+  // Test set, TX side: power in dBm arriving at the test set's RF input from the handset's
+  // transmission on uplink ARFCN arfcn (physical path loss applied, noise <= 0.05 dB);
+  // NaN when the handset is not transmitting there.
+  double TxPowerAtTestSetDbm(int arfcn);
+
+  // Test set, RX side: the downlink cell (band code 2/3, channels, output level in dBm at the
+  // test set's connector) and the call.
+  void SetCell(int bandCode, int bchArfcn, int tchArfcn, double levelDbm, bool on);
+  void SetMsTxLevel(int pcl);
+  void OriginateCall();
+  void EndCall();
+  bool CallConnected();           // a call set up by now (takes a few seconds)
+  uint64_t CallConnectsAtMs();    // when a pending set-up completes; 0 when it never will
+  // RX level the handset reports to the test set (0..63), NaN without a connected call.
+  double MsReportedRxLevel();
+
+  // CW generator of the test set (frequency in Hz, level in dBm at its connector).
+  void SetCwGenerator(double frequencyHz, double levelDbm, bool on);
+
+  // Physical loss of the RF path (dB, positive) at a frequency.
+  double PathLossDb(double frequencyMHz) const;
+
+  // Truth, for yield and accuracy reports.
+  double TrueTxPowerDbm(int bandCode, int subBand, int apcDac) const;  // at the antenna
+  double RxReportAt(int arfcn, double dbmAtAntenna) const;  // with the correction stored now
+  double TrueGmagic(int bandCode) const;
+  int StoredGmagic(int bandCode) const;
+  double TrueBatteryAdc(double volts) const;  // settled reading
+
+  // The handset's own state, for the handset simulator.
+  struct Handset;
+  Handset& handset();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace sim
