@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sim/Bench.h"
+#include "sim/SimLoop.h"
+
+// tesmira-bench runs every simulated device on one thread: a SimLoop driven by the real clock,
+// plus file-descriptor watches (pty master, listening and client sockets). Each device family
+// registers a service that starts itself on this context and announces how to reach it.
+struct BenchContext {
+  SimLoop& loop;  // its clock follows real time in tesmira-bench
+  sim::Bench& bench;
+  uint64_t seed = 0;
+  // Calls onReadable on the bench thread whenever fd is readable (or hung up).
+  std::function<void(int fd, std::function<void()> onReadable)> watch;
+  std::function<void(int fd)> unwatch;
+
+  // Printed as shell assignments at start: `export NAME=value`, and all aliases joined into
+  // one `export TESMIRA_VISA_ALIASES="RESOURCE=TARGET;..."`.
+  std::vector<std::pair<std::string, std::string>> exports;
+  std::vector<std::pair<std::string, std::string>> aliases;
+};
+
+struct BenchService {
+  std::string name;
+  int order;  // services start in increasing order (handset first)
+  bool (*start)(BenchContext& context);  // false: tesmira-bench reports it and exits 1
+};
+
+bool RegisterBenchService(const BenchService& service);
+const std::vector<BenchService>& BenchServices();
