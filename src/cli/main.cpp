@@ -25,7 +25,9 @@ bool RegisterCliCommand(const CliCommand& command) {
   return true;
 }
 
-const std::vector<CliCommand>& CliCommands() { return Registry(); }
+const std::vector<CliCommand>& CliCommands() {
+  return Registry();
+}
 
 int CliUsageError(const std::string& name, const std::string& message) {
   std::fprintf(stderr, "tesmira-cli %s: %s\n", name.c_str(), message.c_str());

@@ -17,8 +17,8 @@ class CQueue {
   void Clear();  // both indices 0, buffer zeroed; only while no producer runs
   uint32_t Count() const;
   uint32_t Free() const { return CAPACITY - Count(); }
-  bool Put(uint8_t byte);       // false when 4095 bytes are held
-  uint8_t Get();                // 0 and no change when empty
+  bool Put(uint8_t byte);               // false when 4095 bytes are held
+  uint8_t Get();                        // 0 and no change when empty
   uint8_t Peek(uint32_t offset) const;  // byte at read index + offset, modulo 4096
 
  private:

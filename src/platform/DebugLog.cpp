@@ -7,7 +7,9 @@ namespace {
 void (*g_sink)(const std::string&) = nullptr;
 }
 
-void SetDebugSink(void (*sink)(const std::string& line)) { g_sink = sink; }
+void SetDebugSink(void (*sink)(const std::string& line)) {
+  g_sink = sink;
+}
 
 void DebugLog(const std::string& line) {
   if (g_sink) {

@@ -15,7 +15,9 @@ void SimLoop::SetTimer(TimerClient* client, int id, uint32_t ms) {
   ScheduleTimer(client, id, now_ + ms, generation);
 }
 
-void SimLoop::KillTimer(TimerClient* client, int id) { timers_.erase({client, id}); }
+void SimLoop::KillTimer(TimerClient* client, int id) {
+  timers_.erase({client, id});
+}
 
 void SimLoop::ScheduleTimer(TimerClient* client, int id, uint64_t due, uint64_t generation) {
   At(due, [this, client, id, generation, due] {
@@ -47,7 +49,8 @@ bool SimLoop::PumpMessages() {
     RunDueNow();
   } else {
     uint64_t next = now_ + 1;
-    if (!events_.empty() && events_.begin()->first.first < next) next = events_.begin()->first.first;
+    if (!events_.empty() && events_.begin()->first.first < next)
+      next = events_.begin()->first.first;
     now_ = next;
     RunDueNow();
   }

@@ -1,0 +1,113 @@
+#include "platform/QtEventLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+class QtEventLoopTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "test_platform_qt";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) app_ = new QCoreApplication(argc, argv);
+  }
+  // Dispatches until done() or the deadline; a fault fails instead of hanging.
+  static bool PumpUntil(QtEventLoop& loop, const std::function<bool()>& done,
+                        int deadlineMs = 5000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+      if (t.elapsed() > deadlineMs) return false;
+      loop.PumpMessages();
+      QThread::msleep(1);
+    }
+    return true;
+  }
+  static QCoreApplication* app_;
+};
+QCoreApplication* QtEventLoopTest::app_ = nullptr;
+
+struct Recorder : TimerClient {
+  std::vector<int> fired;
+  std::function<void(int)> also;
+  void OnTimer(int id) override {
+    fired.push_back(id);
+    if (also) also(id);
+  }
+};
+
+TEST_F(QtEventLoopTest, TimersFireInTimeOrderAndReArm) {
+  QtEventLoop loop;
+  Recorder r;
+  loop.SetTimer(&r, 2, 60);
+  loop.SetTimer(&r, 1, 20);
+  ASSERT_TRUE(PumpUntil(loop, [&] { return r.fired.size() >= 4; }));
+  EXPECT_EQ(r.fired.front(), 1);
+  // The 20 ms timer re-armed: it fired again before the 60 ms one came round twice.
+  EXPECT_GE(std::count(r.fired.begin(), r.fired.end(), 1), 2);
+  loop.KillTimer(&r, 1);
+  loop.KillTimer(&r, 2);
+}
+
+TEST_F(QtEventLoopTest, KillTimerInsideOnTimerStopsIt) {
+  QtEventLoop loop;
+  Recorder r;
+  r.also = [&](int id) { loop.KillTimer(&r, id); };
+  loop.SetTimer(&r, 1, 5);
+  ASSERT_TRUE(PumpUntil(loop, [&] { return !r.fired.empty(); }));
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < 50) loop.PumpMessages();
+  EXPECT_EQ(r.fired.size(), 1u);
+}
+
+TEST_F(QtEventLoopTest, BusyWaitDispatchesNothing) {
+  QtEventLoop loop;
+  Recorder r;
+  bool posted = false;
+  loop.SetTimer(&r, 1, 5);
+  loop.Post([&] { posted = true; });
+  const uint32_t start = loop.TickCount();
+  loop.BusyWait(40);
+  EXPECT_GT(loop.TickCount() - start, 40u);
+  EXPECT_TRUE(r.fired.empty());
+  EXPECT_FALSE(posted);
+  ASSERT_TRUE(PumpUntil(loop, [&] { return posted && !r.fired.empty(); }));
+  loop.KillTimer(&r, 1);
+}
+
+TEST_F(QtEventLoopTest, SendSyncRunsOnLoopThreadAndBlocksCaller) {
+  QtEventLoop loop;
+  const auto loopThread = std::this_thread::get_id();
+  std::atomic<bool> ran{false}, returned{false}, ranOnLoop{false};
+  std::thread worker([&] {
+    loop.SendSync([&] {
+      ranOnLoop = std::this_thread::get_id() == loopThread;
+      QThread::msleep(20);  // the caller must still be blocked when this ends
+      ran = true;
+    });
+    returned = ran.load();
+  });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return ran.load(); }));
+  worker.join();
+  EXPECT_TRUE(ranOnLoop);
+  EXPECT_TRUE(returned);  // SendSync returned only after the function had finished
+}
+
+TEST_F(QtEventLoopTest, SendSyncOnLoopThreadRunsAtOnce) {
+  QtEventLoop loop;
+  bool ran = false;
+  loop.SendSync([&] { ran = true; });
+  EXPECT_TRUE(ran);
+}
+
+}  // namespace
