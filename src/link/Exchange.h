@@ -51,7 +51,9 @@ class Exchange : public PortOwner, public TimerClient {
   void TransmitFrame();  // 0x02, send buffer, arm timers, 0x02 (the closing marker writes)
   void PutTxByte(uint8_t byte);
 
-  void OnCommData() override;  // copies the port's burst into the ring
+  // Copies the port's burst into the ring. More than 4095 unread bytes: the oldest are dropped,
+  // so the ring always holds the newest ones in order.
+  void OnCommData() override;
   void OnTimer(int id) override;
   void ProcessRxByte();  // one byte of the ring through the receive rule
   AnswerClass CheckAnswer();
@@ -72,6 +74,9 @@ class Exchange : public PortOwner, public TimerClient {
   uint16_t DecodedLength() const { return decoded_length_; }
   uint8_t AnswerOpcode() const { return answer_opcode_; }
   uint8_t LastOpcodeSeen() const { return last_opcode_; }
+
+  uint32_t RingCount() const { return (ring_write_ - ring_read_ + RING_SIZE) % RING_SIZE; }
+  bool InFrame() const { return in_frame_; }
 
   const uint8_t* SendBuffer() const { return send_buffer_; }
   uint16_t SendLength() const { return send_length_; }

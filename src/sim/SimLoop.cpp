@@ -10,6 +10,7 @@ void SimLoop::At(uint64_t timeMs, std::function<void()> fn) {
 }
 
 void SimLoop::SetTimer(TimerClient* client, int id, uint32_t ms) {
+  if (ms == 0) ms = 1;  // a zero period would re-fire at the same instant for ever
   const uint64_t generation = ++generation_;
   timers_[{client, id}] = Timer{ms, generation};
   ScheduleTimer(client, id, now_ + ms, generation);

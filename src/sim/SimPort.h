@@ -17,8 +17,12 @@ class SimFarEnd {
 };
 
 // A serial port on SimLoop. Bytes take 10 bits each at the port's baud rate in either
-// direction; what the far end sends reaches the owner as one WM_COMM_DATA burst (at most 4096
-// bytes) per DeviceSend, or fills the queue in queue mode.
+// direction (kept in microseconds; a transfer arrives at the millisecond its last byte does,
+// rounded up, and each direction's line carries one transfer after another). What the far end
+// sends reaches the owner as one WM_COMM_DATA burst (at most 4096 bytes; a longer DeviceSend
+// arrives as several, in order) per DeviceSend, or fills the queue in queue mode (a burst that
+// does not fit is dropped whole with "Queue is Full !"). A closed port sends nothing and loses
+// what arrives, including what was on the wire when it was closed.
 class SimPort : public Port {
  public:
   explicit SimPort(SimLoop& loop) : loop_(loop) {}
@@ -44,13 +48,15 @@ class SimPort : public Port {
   uint64_t WireTimeUs(size_t bytes) const;  // 10 bits per byte
 
   // Test hooks.
-  bool failOpen = false;                     // Open fails (port held elsewhere)
-  int purges = 0;                            // Purge calls
-  std::vector<std::vector<uint8_t>> writes;  // every SendBytes/SendAll that went out
+  bool failOpen = false;                                // Open fails (port held elsewhere)
+  int purges = 0;                                       // Purge calls
+  std::vector<std::vector<uint8_t>> writes;             // every SendBytes/SendAll that went out
   std::function<void(const std::string&)> onQueueFull;  // "Queue is Full !" in queue mode
 
  private:
-  void Deliver(std::vector<uint8_t> data);
+  uint64_t LineSlot(uint64_t& lineFreeUs, size_t bytes);  // arrival time (us) of a transfer
+  void ToDevice(const uint8_t* bytes, size_t count);
+  void Deliver(uint64_t epoch, const std::vector<uint8_t>& data);
 
   SimLoop& loop_;
   SimFarEnd* far_end_ = nullptr;
@@ -61,4 +67,5 @@ class SimPort : public Port {
   uint32_t baud_ = 115200;
   uint64_t to_device_free_us_ = 0;   // when the line toward the device is free again
   uint64_t to_station_free_us_ = 0;  // and toward the station
+  uint64_t epoch_ = 0;               // counts closes
 };
