@@ -63,6 +63,11 @@ bool PollLoop::TimerArmed(TimerClient* client, int id) const {
   return timers_.count({client, id}) != 0;
 }
 
+size_t PollLoop::PostedWaiting() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return posted_.size();
+}
+
 void PollLoop::Post(std::function<void()> fn) {
   {
     std::lock_guard<std::mutex> lock(mutex_);

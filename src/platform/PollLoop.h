@@ -36,6 +36,7 @@ class PollLoop : public EventLoop {
   bool RunUntil(const std::function<bool()>& done, uint32_t limitMs);
   void Quit();  // any thread
   bool TimerArmed(TimerClient* client, int id) const;
+  size_t PostedWaiting() const;  // posted functions not yet run (SendSync calls included)
 
  private:
   using Clock = std::chrono::steady_clock;
