@@ -76,8 +76,8 @@ void Exchange::OnCommData() {
   const uint32_t count = std::min<uint32_t>(port_.ReceivedCount(), Port::RX_BUFFER_SIZE);
   for (uint32_t i = 0; i < count; ++i) {
     ring_[ring_write_] = data[i];
-    ring_write_ = (ring_write_ + 1) % RING_SIZE;
-    if (ring_write_ == ring_read_) ring_read_ = (ring_read_ + 1) % RING_SIZE;  // drop the oldest
+    ring_write_ = (ring_write_ + 1) % RING_SLOTS;
+    if (ring_write_ == ring_read_) ring_read_ = (ring_read_ + 1) % RING_SLOTS;  // drop the oldest
   }
 }
 
@@ -94,7 +94,7 @@ void Exchange::OnTimer(int id) {
 void Exchange::ProcessRxByte() {
   if (ring_read_ == ring_write_) return;
   const uint8_t b = ring_[ring_read_];
-  ring_read_ = (ring_read_ + 1) % RING_SIZE;
+  ring_read_ = (ring_read_ + 1) % RING_SLOTS;
 
   if (b == FRAME_MARKER && !in_frame_) {
     frame_length_ = 0;

@@ -51,7 +51,7 @@ class Exchange : public PortOwner, public TimerClient {
   void TransmitFrame();  // 0x02, send buffer, arm timers, 0x02 (the closing marker writes)
   void PutTxByte(uint8_t byte);
 
-  // Copies the port's burst into the ring. More than 4095 unread bytes: the oldest are dropped,
+  // Copies the port's burst into the ring. More than 4096 unread bytes: the oldest are dropped,
   // so the ring always holds the newest ones in order.
   void OnCommData() override;
   void OnTimer(int id) override;
@@ -75,7 +75,7 @@ class Exchange : public PortOwner, public TimerClient {
   uint8_t AnswerOpcode() const { return answer_opcode_; }
   uint8_t LastOpcodeSeen() const { return last_opcode_; }
 
-  uint32_t RingCount() const { return (ring_write_ - ring_read_ + RING_SIZE) % RING_SIZE; }
+  uint32_t RingCount() const { return (ring_write_ - ring_read_ + RING_SLOTS) % RING_SLOTS; }
   bool InFrame() const { return in_frame_; }
 
   const uint8_t* SendBuffer() const { return send_buffer_; }
@@ -92,7 +92,10 @@ class Exchange : public PortOwner, public TimerClient {
   ExchangeClient& client_;
   uint32_t answer_timeout_ms_;
 
-  uint8_t ring_[RING_SIZE] = {};
+  // Holds RING_SIZE bytes: one slot more, so a whole 4096-byte burst fits and full and empty
+  // still differ.
+  static constexpr uint32_t RING_SLOTS = RING_SIZE + 1;
+  uint8_t ring_[RING_SLOTS] = {};
   uint32_t ring_write_ = 0;
   uint32_t ring_read_ = 0;
 
