@@ -15,19 +15,21 @@ namespace sim {
 // Fault switches; a test sets them directly.
 struct BenchFaults {
   // Handset
-  bool silentHandset = false;     // answers nothing
-  int badStatusOpcode = -1;       // this opcode is answered with a non-zero status
-  bool wrongOpcode = false;       // answers carry another opcode
+  bool silentHandset = false;  // answers nothing
+  int badStatusOpcode = -1;    // this opcode is answered with a non-zero status
+  bool wrongOpcode = false;    // answers carry another opcode
   bool garbageBetweenFrames = false;
   bool batteryNeverSettles = false;
   // Instruments (test set at its address, supply at its address)
   bool testSetSilent = false;
-  bool testSetError = false;      // every command leaves an error in the queue
+  bool testSetError = false;  // every command leaves an error in the queue
   bool testSetWrongIdentity = false;
   bool supplySilent = false;
   bool supplyError = false;
   bool supplyWrongIdentity = false;
 };
+
+struct HandsetUnit;  // the drawn parameters (sim/HandsetUnit.h)
 
 // Which part of a drawn unit lies outside what calibration can correct.
 enum class UnitDefect { NONE, TX, RX, GMAGIC, BATTERY };
@@ -70,8 +72,8 @@ class Bench {
   void SetMsTxLevel(int pcl);
   void OriginateCall();
   void EndCall();
-  bool CallConnected();           // a call set up by now (takes a few seconds)
-  uint64_t CallConnectsAtMs();    // when a pending set-up completes; 0 when it never will
+  bool CallConnected();         // a call set up by now (takes a few seconds)
+  uint64_t CallConnectsAtMs();  // when a pending set-up completes; 0 when it never will
   // RX level the handset reports to the test set (0..63), NaN without a connected call.
   double MsReportedRxLevel();
 
@@ -91,6 +93,30 @@ class Bench {
   // The handset's own state, for the handset simulator.
   struct Handset;
   Handset& handset();
+
+  // --- Added for the handset simulator and the tools around it. ---
+
+  // Share of units drawn by NewUnit with a random defect (0 by default: every unit good).
+  void SetDefectRate(double rate);
+  const HandsetUnit& Unit() const;
+
+  // Powered (in the jig, supply on at 3.0 V or more) and finished booting.
+  bool HandsetPowered() const;
+  bool HandsetReady() const;
+  // Restarts the handset ("se 300"): RAM state lost, deaf while it boots.
+  void RestartHandset();
+  static constexpr uint64_t BOOT_MS = 1500;
+  // Signalling mode ("se 100"/"se 101"); leaving it drops a call.
+  void SetSignalling(bool on);
+
+  // Readings of the handset's own receiver, on the channel it listens to now (test mode: the
+  // "se 30" channel or the "rfpw 2" channel; in a call the call's channel).
+  double HandsetInputDbm();       // at its antenna; the noise floor when nothing arrives
+  double HandsetPowerReport();    // "sr" power value (GMAGIC report), with noise
+  double HandsetRxLevelReport();  // "sr" RX level, 0..63 in 0.5 steps
+  int BatteryAdcReading();        // "spr 54", with noise and settling
+  // The antenna power the handset transmits now and where; NaN / 0 when it does not.
+  double HandsetTxDbm(int* arfcn = nullptr);
 
  private:
   struct Impl;
