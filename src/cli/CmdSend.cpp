@@ -1,0 +1,159 @@
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/CliCommand.h"
+#include "link/CComm.h"
+#include "link/Exchange.h"
+#include "platform/Notifier.h"
+#include "platform/PollLoop.h"
+#include "sim/LinkHarness.h"
+
+// tesmira-cli send: command lines to the handset, one after another, as the manual command
+// window sends them; every answer frame is printed in the `frames` format.
+namespace {
+
+constexpr int DEFAULT_PORT = 1;
+constexpr uint32_t HANDSET_BAUD = 115200;
+constexpr uint32_t DEFAULT_TIMEOUT_MS = 3000;
+constexpr uint32_t MAX_TIMEOUT_MS = 600000;
+
+// The operator's messages (a lost link, ...) go to stderr; stdout carries the answers.
+class StderrNotifier : public Notifier {
+ public:
+  void Message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+};
+
+// One window's exchange driven line by line: send, then let the loop run until the answer
+// or the answer time-out.
+class LineSender : private ExchangeClient {
+ public:
+  LineSender(EventLoop& loop, Port& port, uint32_t timeoutMs, FILE* out)
+      : loop_(loop), port_(port), out_(out), exchange_(loop, port, *this, timeoutMs) {
+    port_.SetOwner(&exchange_);
+  }
+  ~LineSender() override { port_.SetOwner(nullptr); }
+
+  // True when the line got ANSWER_OK.
+  bool Send(const std::string& line) {
+    std::fprintf(out_, "> %s\n", line.c_str());
+    state_ = State::WAITING;
+    if (!exchange_.Send(line)) {
+      std::fprintf(stderr, "serial port error !!!\n");
+      return false;
+    }
+    // The answer timer ends every wait; the guard only covers a loop that stops dispatching.
+    const uint32_t start = loop_.TickCount();
+    while (state_ == State::WAITING) {
+      if (!loop_.PumpMessages()) break;
+      if (loop_.TickCount() - start > exchange_.AnswerTimeout() + 1000) OnAnswerTimeout(exchange_);
+    }
+    std::fflush(out_);
+    return state_ == State::ANSWERED;
+  }
+
+ private:
+  enum class State { WAITING, ANSWERED, TIMED_OUT };
+
+  void DecodeAnswer(Exchange& ex) override {
+    FrameReport report;
+    report.answerClass = ex.CheckAnswer();
+    report.raw.assign(ex.Frame(), ex.Frame() + ex.FrameLength());
+    const uint16_t decoded = ex.DecodeFrameCopy();
+    report.unescaped.assign(ex.Decoded(), ex.Decoded() + decoded);
+    report.removed = static_cast<int>(report.raw.size() - report.unescaped.size());
+    std::fprintf(out_, "%s\n", FormatFrameReport(report).c_str());
+    // An answer to another request or with a bad status does not end the wait: the time-out
+    // still bounds it (headless, nobody would end a wait left open).
+    if (report.answerClass == ANSWER_OK && state_ == State::WAITING) {
+      ex.StopTimers();
+      state_ = State::ANSWERED;
+    }
+  }
+
+  void OnAnswerTimeout(Exchange& ex) override {
+    std::fprintf(out_, "No Response\n");
+    ex.StopTimers();
+    state_ = State::TIMED_OUT;
+  }
+
+  EventLoop& loop_;
+  Port& port_;
+  FILE* out_;
+  Exchange exchange_;
+  State state_ = State::WAITING;
+};
+
+// Sends every line on an open port; true when each got ANSWER_OK. Any port and loop will do: a
+// real line on PollLoop here, a simulated handset on SimLoop.
+bool SendLines(EventLoop& loop, Port& port, const std::vector<std::string>& lines,
+               uint32_t timeoutMs, FILE* out) {
+  LineSender sender(loop, port, timeoutMs, out);
+  bool allAnswered = true;
+  for (const auto& line : lines) allAnswered = sender.Send(line) && allAnswered;
+  return allAnswered;
+}
+
+bool ParseNumber(std::string_view text, uint32_t min, uint32_t max, uint32_t& value) {
+  if (text.empty() || text.size() > 9) return false;
+  uint32_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + static_cast<uint32_t>(c - '0');
+  }
+  if (v < min || v > max) return false;
+  value = v;
+  return true;
+}
+
+int RunSend(const std::vector<std::string>& args) {
+  uint32_t port = DEFAULT_PORT;
+  uint32_t timeoutMs = DEFAULT_TIMEOUT_MS;
+  std::vector<std::string> lines;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    std::string_view name;
+    std::string_view value;
+    if (arg == "--port" || arg == "--timeout") {
+      if (i + 1 == args.size()) return CliUsageError("send", std::string(arg) + " needs a value");
+      name = arg;
+      value = args[++i];
+    } else if (arg.starts_with("--port=") || arg.starts_with("--timeout=")) {
+      name = arg.substr(0, arg.find('='));
+      value = arg.substr(arg.find('=') + 1);
+    } else if (arg.starts_with("--")) {
+      return CliUsageError("send", "unknown option '" + std::string(arg) + "'");
+    } else {
+      lines.push_back(args[i]);
+      continue;
+    }
+    if (name == "--port" && !ParseNumber(value, 1, 255, port)) {
+      return CliUsageError("send", "bad port number '" + std::string(value) + "' (1 to 255)");
+    }
+    if (name == "--timeout" && !ParseNumber(value, 1, MAX_TIMEOUT_MS, timeoutMs)) {
+      return CliUsageError("send", "bad time-out '" + std::string(value) + "' (1 to 600000 ms)");
+    }
+  }
+  if (lines.empty()) return CliUsageError("send", "give at least one command line");
+
+  PollLoop loop;
+  StderrNotifier notifier;
+  CComm comm(loop, &notifier);
+  if (!comm.Open(static_cast<int>(port), HANDSET_BAUD)) {
+    std::fprintf(stderr, "serial port error !!!\n");
+    std::fprintf(stderr, "tesmira-cli send: %s\n", comm.LastError().c_str());
+    return 2;
+  }
+  const bool allAnswered = SendLines(loop, comm, lines, timeoutMs, stdout);
+  comm.Close();
+  loop.PumpMessages();  // messages still on their way to the operator
+  return allAnswered ? 0 : 1;
+}
+
+const bool registered = RegisterCliCommand(
+    {"send", "[--port N] [--timeout MS] LINE...",
+     "send command lines to the handset on COM N (default 1, 115200 baud) and print the answers",
+     &RunSend});
+
+}  // namespace
