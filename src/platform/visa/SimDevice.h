@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace visa {
 
@@ -27,6 +28,8 @@ void RegisterSimDevice(const std::string& resource, std::shared_ptr<SimDevice> d
 void UnregisterSimDevice(const std::string& resource);
 void ClearSimDevices();
 std::shared_ptr<SimDevice> FindSimDevice(const std::string& resource);
+// Canonical names of the registered devices (for viFindRsrc).
+std::vector<std::string> SimDeviceResources();
 
 // Time spent in simulated I/O (instrument busy time, read time-outs) passes through this;
 // virtual-time runs install SimLoop::Advance, real-time runs sleep (the default).

@@ -24,20 +24,41 @@ using ViConstString = const char*;
 using ViChar = char;
 using ViBoolean = uint16_t;
 using ViReal64 = double;
+using ViUInt8 = uint8_t;
+using ViPSession = ViSession*;
+using ViPFindList = ViFindList*;
+using ViPUInt32 = ViUInt32*;
+using ViPBuf = unsigned char*;
+
+constexpr ViBoolean VI_TRUE = 1;
+constexpr ViBoolean VI_FALSE = 0;
 
 constexpr ViStatus VI_SUCCESS = 0;
 constexpr ViStatus VI_NULL = 0;
 constexpr ViStatus VI_SUCCESS_TERM_CHAR = 0x3FFF0005;
 constexpr ViStatus VI_SUCCESS_MAX_CNT = 0x3FFF0006;
+constexpr ViStatus VI_WARN_NULL_OBJECT = 0x3FFF0082;
+constexpr ViStatus VI_WARN_UNKNOWN_STATUS = 0x3FFF0085;
+
+constexpr ViStatus VI_ERROR_SYSTEM_ERROR = static_cast<ViStatus>(0xBFFF0000);
 
 constexpr ViStatus VI_ERROR_INV_OBJECT = static_cast<ViStatus>(0xBFFF000E);
+constexpr ViStatus VI_ERROR_INV_EXPR = static_cast<ViStatus>(0xBFFF0010);
 constexpr ViStatus VI_ERROR_RSRC_NFOUND = static_cast<ViStatus>(0xBFFF0011);
 constexpr ViStatus VI_ERROR_INV_RSRC_NAME = static_cast<ViStatus>(0xBFFF0012);
+constexpr ViStatus VI_ERROR_INV_ACC_MODE = static_cast<ViStatus>(0xBFFF0013);
 constexpr ViStatus VI_ERROR_TMO = static_cast<ViStatus>(0xBFFF0015);
+constexpr ViStatus VI_ERROR_CLOSING_FAILED = static_cast<ViStatus>(0xBFFF0016);
 constexpr ViStatus VI_ERROR_NSUP_ATTR = static_cast<ViStatus>(0xBFFF001D);
 constexpr ViStatus VI_ERROR_NSUP_ATTR_STATE = static_cast<ViStatus>(0xBFFF001E);
+constexpr ViStatus VI_ERROR_ATTR_READONLY = static_cast<ViStatus>(0xBFFF001F);
+constexpr ViStatus VI_ERROR_ALLOC = static_cast<ViStatus>(0xBFFF003C);
+constexpr ViStatus VI_ERROR_INV_MASK = static_cast<ViStatus>(0xBFFF003D);
 constexpr ViStatus VI_ERROR_IO = static_cast<ViStatus>(0xBFFF003E);
+constexpr ViStatus VI_ERROR_NSUP_OPER = static_cast<ViStatus>(0xBFFF0067);
+constexpr ViStatus VI_ERROR_USER_BUF = static_cast<ViStatus>(0xBFFF0071);
 constexpr ViStatus VI_ERROR_RSRC_BUSY = static_cast<ViStatus>(0xBFFF0072);
+constexpr ViStatus VI_ERROR_INV_PARAMETER = static_cast<ViStatus>(0xBFFF0078);
 constexpr ViStatus VI_ERROR_LIBRARY_NFOUND = static_cast<ViStatus>(0xBFFF009E);
 constexpr ViStatus VI_ERROR_CONN_LOST = static_cast<ViStatus>(0xBFFF00A6);
 
@@ -48,6 +69,15 @@ constexpr ViAttr VI_ATTR_RD_BUF_OPER_MODE = 0x3FFF002A;
 constexpr ViAttr VI_ATTR_WR_BUF_OPER_MODE = 0x3FFF002D;
 constexpr ViAttr VI_ATTR_TERMCHAR_EN = 0x3FFF0038;
 constexpr ViAttr VI_ATTR_RM_SESSION = 0x3FFF00C4;
+constexpr ViAttr VI_ATTR_RSRC_NAME = 0xBFFF0002;  // ViChar[256]
+constexpr ViAttr VI_ATTR_INTF_TYPE = 0x3FFF0171;  // ViUInt16
+constexpr ViAttr VI_ATTR_INTF_NUM = 0x3FFF0176;   // ViUInt16
+
+// Interface types (VI_ATTR_INTF_TYPE).
+constexpr ViUInt16 VI_INTF_GPIB = 1;
+constexpr ViUInt16 VI_INTF_ASRL = 4;
+constexpr ViUInt16 VI_INTF_TCPIP = 6;
+constexpr ViUInt16 VI_INTF_USB = 7;
 
 constexpr ViUInt16 VI_FLUSH_ON_ACCESS = 1;
 constexpr ViUInt16 VI_FLUSH_WHEN_FULL = 2;
@@ -57,6 +87,9 @@ constexpr ViUInt16 VI_WRITE_BUF = 2;
 constexpr ViUInt32 VI_TMO_IMMEDIATE = 0;
 constexpr ViUInt32 VI_TMO_INFINITE = 0xFFFFFFFFu;
 constexpr ViAccessMode VI_NO_LOCK = 0;
+constexpr ViAccessMode VI_EXCLUSIVE_LOCK = 1;
+constexpr ViAccessMode VI_SHARED_LOCK = 2;
+constexpr ViAccessMode VI_LOAD_CONFIG = 4;
 constexpr int VI_FIND_BUFLEN = 256;
 
 // VXIplug&play driver statuses.

@@ -1,0 +1,98 @@
+#include "platform/visa/Backends.h"
+
+#ifdef TESMIRA_HAVE_LXI
+#include <lxi.h>
+
+#include <climits>
+#include <vector>
+
+#include "platform/visa/ReadBuffer.h"
+#endif
+
+namespace visa::detail {
+
+#ifdef TESMIRA_HAVE_LXI
+namespace {
+
+constexpr int VXI11_CONNECT_TIMEOUT_MS = 5000;
+constexpr size_t VXI11_MAX_REPLY = 65536;
+
+int LxiTimeout(ViUInt32 timeoutMs) {
+  return timeoutMs > static_cast<ViUInt32>(INT_MAX) ? INT_MAX : static_cast<int>(timeoutMs);
+}
+
+// VXI-11 (LAN instruments, LAN/GPIB gateways) through liblxi. Each write is one message with
+// END; each receive is one whole reply, kept here so viRead can hand it out in pieces.
+// liblxi does not say why a receive failed; a failed receive is reported as a time-out,
+// the usual cause on an instrument that has nothing to say.
+class Vxi11Transport : public Transport {
+ public:
+  explicit Vxi11Transport(int device) : device_(device) {}
+  ~Vxi11Transport() override { Close(); }
+
+  ViStatus Write(const unsigned char* buf, ViUInt32 count, ViUInt32* written,
+                 const IoSettings& io) override {
+    *written = 0;
+    if (device_ < 0) return VI_ERROR_CONN_LOST;
+    if (count > static_cast<ViUInt32>(INT_MAX)) return VI_ERROR_INV_PARAMETER;
+    const int n = lxi_send(device_, reinterpret_cast<const char*>(buf), static_cast<int>(count),
+                           LxiTimeout(io.timeoutMs));
+    if (n < 0) return VI_ERROR_IO;
+    *written = static_cast<ViUInt32>(n);
+    return VI_SUCCESS;
+  }
+
+  ViStatus Read(unsigned char* buf, ViUInt32 count, ViUInt32* got, const IoSettings& io) override {
+    *got = 0;
+    ViStatus status = VI_SUCCESS;
+    while (!in_.Take(buf, count, got, io.termChar, io.termCharEnabled, &status)) {
+      if (device_ < 0) return VI_ERROR_CONN_LOST;
+      std::vector<char> reply(VXI11_MAX_REPLY);
+      const int n = lxi_receive(device_, reply.data(), static_cast<int>(reply.size()),
+                                LxiTimeout(io.timeoutMs));
+      if (n < 0) {
+        *got = in_.TakePartial(buf, count);
+        return VI_ERROR_TMO;
+      }
+      if (n == 0) continue;
+      in_.Append(reply.data(), static_cast<size_t>(n), true);
+    }
+    return status;
+  }
+
+  void DiscardInput() override { in_.Clear(); }
+
+  ViStatus Close() override {
+    if (device_ >= 0) {
+      lxi_disconnect(device_);
+      device_ = -1;
+    }
+    return VI_SUCCESS;
+  }
+
+ private:
+  int device_;
+  ReadBuffer in_;
+};
+
+}  // namespace
+
+ViStatus OpenVxi11Transport(const std::string& host, const std::string& device,
+                            std::unique_ptr<Transport>* out) {
+  static const bool initialised = lxi_init() == LXI_OK;
+  if (!initialised) return VI_ERROR_SYSTEM_ERROR;
+  const int id = lxi_connect(host.c_str(), 0, device.c_str(), VXI11_CONNECT_TIMEOUT_MS, VXI11);
+  if (id < 0) return VI_ERROR_RSRC_NFOUND;
+  *out = std::make_unique<Vxi11Transport>(id);
+  return VI_SUCCESS;
+}
+
+#else
+
+ViStatus OpenVxi11Transport(const std::string&, const std::string&, std::unique_ptr<Transport>*) {
+  return VI_ERROR_NSUP_OPER;
+}
+
+#endif
+
+}  // namespace visa::detail
