@@ -80,11 +80,6 @@ int Accept() {
 
 }  // namespace
 
-bool BatteryAccepts(int reading, int prev1, int prev2) {
-  return prev2 >= prev1 && prev1 >= reading && prev2 >= reading && reading >= BATTERY_WINDOW_LOW &&
-         reading <= BATTERY_WINDOW_HIGH;
-}
-
 int BatteryStep() {
   CalState& cal = Cal();
   InstrumentState& inst = Instruments();

@@ -1,4 +1,3 @@
-#include <cmath>
 #include <string>
 
 #include "calibration/SequencerSupport.h"
@@ -21,8 +20,6 @@ enum GmagicState {
   S_WRITE_VALUE = 16,
   S_SAVE = 40,
 };
-
-constexpr double GMAGIC_TARGET_LEVEL = 55.0;
 
 struct GmagicBand {
   int channel;
@@ -89,24 +86,6 @@ int WriteValue() {
 }
 
 }  // namespace
-
-void StoreRssiReading(double reading) {
-  CalState& cal = Cal();
-  InstrumentState& inst = Instruments();
-  if (inst.CwOffsetSelect == 0) cal.RssiReading1 = reading;
-  if (inst.CwOffsetSelect == 1) cal.RssiReading2 = reading;
-  const int before = inst.CwOffsetSelect;
-  ++inst.CwOffsetSelect;
-  if (before == 1) {
-    cal.ReadingsDone = 1;
-    inst.CwOffsetSelect = 0;
-  }
-}
-
-int GmagicCorrection(int value, double reading1, double reading2) {
-  const double mean = (reading1 + reading2) / 2.0;
-  return static_cast<int>(std::trunc(value + 2.0 * (GMAGIC_TARGET_LEVEL - mean)));
-}
 
 int GmagicStep() {
   CalState& cal = Cal();

@@ -1,5 +1,3 @@
-#include <array>
-#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -25,10 +23,7 @@ enum RxState {
   S_SAVE = 40,
 };
 
-constexpr std::array<int, RX_CHANNEL_COUNT> RX_CHANNELS{
-    1, 20, 40, 62, 80, 100, 124, 512, 585, 660, 700, 790, 835, 885, 975, 1000, 1023};
 constexpr int RX_LAST_INDEX = RX_CHANNEL_COUNT - 1;
-constexpr double RX_TARGET_LEVEL = 50.0;
 
 int NextAfterAnswer(int last) {
   CalState& cal = Cal();
@@ -83,54 +78,6 @@ int WriteCorrection() {
 }
 
 }  // namespace
-
-int RxChannelOfIndex(int index) {
-  if (index < 0 || index > RX_LAST_INDEX) return 0;
-  return RX_CHANNELS[static_cast<size_t>(index)];
-}
-
-void SetRxChannel() {
-  CalState& cal = Cal();
-  InstrumentState& inst = Instruments();
-  const RfConfig& rf = RfConfiguration();
-  if (cal.RxIndex < 0 || cal.RxIndex > RX_LAST_INDEX) return;
-  switch (cal.RxIndex) {
-    case 0:
-      inst.BandCode = BAND_GSM900;
-      inst.PathLoss = rf.GsmPathLoss[2];
-      inst.BchChannel = rf.GsmBchChannel;
-      cal.RxGroupEnd = 6;
-      inst.MsPowerLevel = 10;
-      break;
-    case 7:
-      inst.BandCode = BAND_DCS1800;
-      inst.PathLoss = rf.DcsPathLoss[2];
-      cal.RxGroupEnd = 13;
-      inst.MsPowerLevel = 5;
-      break;
-    case 14:
-      inst.BandCode = BAND_GSM900;
-      inst.PathLoss = rf.GsmPathLoss[2];
-      cal.RxGroupEnd = 16;
-      inst.MsPowerLevel = 10;
-      break;
-    default:
-      break;
-  }
-  inst.TchChannel = RX_CHANNELS[static_cast<size_t>(cal.RxIndex)];
-}
-
-bool RxLevelUsable(double reportedLevel) {
-  // A test set without a report answers 9.91E+37; such a value must fail the channel, not
-  // wrap into a plausible correction.
-  return std::isfinite(reportedLevel) && std::fabs(reportedLevel) < 10000.0;
-}
-
-int16_t RxCorrection(int16_t current, double reportedLevel) {
-  if (!RxLevelUsable(reportedLevel)) return current;
-  const int step = 2 * static_cast<int>(std::trunc(RX_TARGET_LEVEL - reportedLevel));
-  return static_cast<int16_t>(static_cast<uint16_t>(current + step));
-}
 
 int RxCalStep() {
   CalState& cal = Cal();
