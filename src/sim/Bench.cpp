@@ -16,7 +16,7 @@ constexpr double MIN_OPERATING_VOLTS = 3.0;  // below this the handset stays off
 constexpr double NOISE_FLOOR_DBM = -115.0;
 constexpr double CW_ACCEPT_MHZ = 0.1;  // a tone this close to the channel is in the filter
 constexpr double TX_NOISE_SIGMA_DB = 0.015;
-constexpr double TX_NOISE_LIMIT_DB = 0.05;
+constexpr double TX_NOISE_LIMIT_DB = 0.049;
 constexpr double POWER_REPORT_SIGMA = 0.12;
 // The power report reads 55 for a -74.5 dBm tone when the stored GMAGIC equals the true one.
 constexpr double POWER_REPORT_OFFSET = 129.5;
