@@ -241,6 +241,14 @@ TEST_F(HeldHandOverTest, CloseCancelsAPendingHandOverWithoutWaitingForTheLoop) {
   EXPECT_EQ(owner_->bytes, next);
 }
 
+TEST_F(HeldHandOverTest, OwnerClosingThePortFromItsHandlerEndsTheReader) {
+  owner_->beforeCopy = [&] { port_->Close(); };  // the reader is waiting for this very handler
+  loop_.PumpMessages();
+  EXPECT_FALSE(port_->IsOpen());
+  EXPECT_EQ(port_->ReaderThreadId(), 0);
+  EXPECT_EQ(owner_->bytes, first_);  // the burst being handed over is still intact
+}
+
 TEST_F(HeldHandOverTest, DestroyingThePortWithAHandOverQueuedIsSafe) {
   port_.reset();  // joins the reader; the queued hand-over outlives the port
   ASSERT_EQ(loop_.PostedWaiting(), 1u);
