@@ -1,0 +1,123 @@
+#include <signal.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sim/Bench.h"
+#include "sim/RealTimeDriver.h"
+#include "sim/SimLoop.h"
+#include "sim/bench/BenchService.h"
+
+// tesmira-bench: every simulated device of the bench on one thread in real time, reachable
+// through a pseudo-terminal and loopback ports. Prints the shell assignments that point the
+// station at them, then serves until interrupted.
+namespace {
+
+RealTimeDriver* g_driver = nullptr;
+
+void OnSignal(int) {
+  if (g_driver) g_driver->Stop();
+}
+
+void Usage(FILE* out) {
+  std::fprintf(out,
+               "usage: tesmira-bench [--seed S] [--defect-rate R]\n"
+               "  --seed S         seed of the drawn handsets and bench (default 1)\n"
+               "  --defect-rate R  share of units after the first drawn with a defect (0..1)\n"
+               "Prints `export NAME=value` lines for the station (eval them), then serves\n"
+               "until SIGINT or SIGTERM.\n");
+}
+
+bool ParseUnsigned(const char* text, uint64_t* value) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long v = std::strtoull(text, &end, 0);
+  if (errno != 0 || end == text || *end != '\0' || text[0] == '-') return false;
+  *value = v;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  uint64_t seed = 1;
+  double defectRate = 0.0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      Usage(stdout);
+      return 0;
+    }
+    if (arg == "--seed" && i + 1 < argc) {
+      if (!ParseUnsigned(argv[++i], &seed)) {
+        std::fprintf(stderr, "tesmira-bench: bad seed '%s'\n", argv[i]);
+        return 2;
+      }
+    } else if (arg == "--defect-rate" && i + 1 < argc) {
+      char* end = nullptr;
+      defectRate = std::strtod(argv[++i], &end);
+      if (end == argv[i] || *end != '\0' || !(defectRate >= 0.0 && defectRate <= 1.0)) {
+        std::fprintf(stderr, "tesmira-bench: bad defect rate '%s'\n", argv[i]);
+        return 2;
+      }
+    } else {
+      std::fprintf(stderr, "tesmira-bench: unknown argument '%s'\n", arg.c_str());
+      Usage(stderr);
+      return 2;
+    }
+  }
+
+  SimLoop loop;
+  RealTimeDriver driver(loop);
+  sim::Bench bench(seed, [&loop] { return loop.Now(); });
+  bench.SetDefectRate(defectRate);
+
+  g_driver = &driver;
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);  // a client that went away is seen as a failed write
+
+  BenchContext context{loop, bench, seed, nullptr, nullptr, {}, {}};
+  context.watch = [&driver](int fd, std::function<void()> onReadable) {
+    driver.Watch(fd, std::move(onReadable));
+  };
+  context.unwatch = [&driver](int fd) { driver.Unwatch(fd); };
+
+  std::vector<BenchService> services = BenchServices();
+  std::stable_sort(services.begin(), services.end(),
+                   [](const BenchService& a, const BenchService& b) { return a.order < b.order; });
+  for (const BenchService& service : services) {
+    if (!service.start(context)) {
+      std::fprintf(stderr, "tesmira-bench: %s could not start\n", service.name.c_str());
+      return 1;
+    }
+  }
+
+  for (const auto& [name, value] : context.exports) {
+    std::printf("export %s=%s\n", name.c_str(), value.c_str());
+  }
+  if (!context.aliases.empty()) {
+    std::string joined;
+    for (const auto& [resource, target] : context.aliases) {
+      if (!joined.empty()) joined += ";";
+      joined += resource + "=" + target;
+    }
+    std::printf("export TESMIRA_VISA_ALIASES=\"%s\"\n", joined.c_str());
+  }
+  std::fflush(stdout);
+  std::fprintf(stderr, "tesmira-bench: seed %llu, %zu service(s); serving until interrupted\n",
+               static_cast<unsigned long long>(seed), services.size());
+
+  driver.Run();
+  g_driver = nullptr;
+  std::fprintf(stderr, "tesmira-bench: stopped\n");
+  return 0;
+}
