@@ -1,0 +1,397 @@
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "platform/visa/visa.h"
+#include "tester4400/wt4400Internal.h"
+
+namespace wt4400 {
+
+Wt4400State& State() {
+  static Wt4400State state;
+  return state;
+}
+
+Slot* SlotOf(ViSession handle) {
+  if (handle < 1 || handle > static_cast<ViSession>(WT4400_SLOTS)) return nullptr;
+  return &State().slots[handle];
+}
+
+ViStatus Guard(ViSession handle) {
+  const Slot* slot = SlotOf(handle);
+  if (slot == nullptr) return VI_ERROR_PARAMETER1;
+  if (slot->simulation != 0) return VI_SUCCESS;
+  if (slot->interfaceCode == 0) return VI_ERROR_INV_OBJECT;
+  return VI_SUCCESS;
+}
+
+void ClearSlot(ViSession handle) {
+  if (Slot* slot = SlotOf(handle)) *slot = Slot{};
+}
+
+}  // namespace wt4400
+
+namespace {
+
+using wt4400::Slot;
+using wt4400::SlotOf;
+
+struct GpibAddress {
+  int16_t board = 0;
+  int16_t primary = 0;
+};
+
+// "GPIB[board]::primary[::...]": the interface text up to the first "::", split into letters
+// and board number, then the primary address. Bounded throughout; anything else is refused.
+bool ParseGpibResource(const char* resource, GpibAddress* address) {
+  const std::string_view text(resource, strnlen(resource, 256));
+  const size_t sep = text.find("::");
+  if (sep == std::string_view::npos || sep == 0) return false;
+  const std::string_view interface = text.substr(0, sep);
+  const std::string_view rest = text.substr(sep + 2);
+  size_t letters = 0;
+  while (letters < interface.size() &&
+         !std::isdigit(static_cast<unsigned char>(interface[letters]))) {
+    ++letters;
+  }
+  if (interface.substr(0, letters) != "GPIB") return false;
+  long board = 0;  // no board number means board 0
+  const std::string_view boardText = interface.substr(letters);
+  if (!boardText.empty()) {
+    if (boardText.size() > 2) return false;
+    for (char c : boardText) {
+      if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    board = std::stol(std::string(boardText));
+  }
+  size_t digits = 0;
+  while (digits < rest.size() && std::isdigit(static_cast<unsigned char>(rest[digits]))) ++digits;
+  if (digits == 0 || digits > 2) return false;
+  // After the address only a further "::" part (secondary address, "INSTR") may follow.
+  if (digits < rest.size() && rest.substr(digits, 2) != "::") return false;
+  const long primary = std::stol(std::string(rest.substr(0, digits)));
+  if (board < 0 || board > 99 || primary < 0 || primary > 30) return false;
+  address->board = static_cast<int16_t>(board);
+  address->primary = static_cast<int16_t>(primary);
+  return true;
+}
+
+// The VISA session of a slot and its resource manager.
+void CloseVisa(ViSession session) {
+  if (session == 0) return;
+  ViSession rm = 0;
+  const ViStatus status = viGetAttribute(session, VI_ATTR_RM_SESSION, &rm);
+  viClose(session);
+  if (status >= VI_SUCCESS && rm != 0) viClose(rm);
+}
+
+ViStatus OpenVisa(const GpibAddress& address, ViSession* session) {
+  ViSession rm = 0;
+  ViStatus status = viOpenDefaultRM(&rm);
+  if (status < VI_SUCCESS) return status;
+  char name[32];
+  std::snprintf(name, sizeof name, "GPIB%i::%i", address.board, address.primary);
+  ViSession vi = 0;
+  status = viOpen(rm, name, VI_NULL, VI_NULL, &vi);
+  if (status < VI_SUCCESS) {
+    viClose(rm);
+    return status;
+  }
+  const ViStatus steps[] = {
+      viSetBuf(vi, VI_WRITE_BUF, 256),
+      viSetBuf(vi, VI_READ_BUF, 266),
+      viSetAttribute(vi, VI_ATTR_WR_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS),
+      viSetAttribute(vi, VI_ATTR_RD_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS),
+  };
+  for (ViStatus step : steps) {
+    if (step < VI_SUCCESS) {
+      viClose(vi);
+      viClose(rm);
+      return step;
+    }
+  }
+  *session = vi;
+  return VI_SUCCESS;
+}
+
+// The model field of an identity reply: the first character is skipped, then maker and model
+// run up to commas.
+bool IdentityNamesA4400(const char* reply) {
+  std::string_view text(reply, strnlen(reply, 256));
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return false;
+  text.remove_prefix(1);
+  const size_t makerEnd = text.find(',');
+  if (makerEnd == 0 || makerEnd == std::string_view::npos) return false;
+  std::string_view model = text.substr(makerEnd + 1);
+  model = model.substr(0, model.find(','));
+  return model.find("4400") != std::string_view::npos;
+}
+
+}  // namespace
+
+ViStatus wt4400_init(const char* resource, int16_t idQuery, int16_t reset, ViSession* handle) {
+  if (handle == nullptr) return VI_ERROR_PARAMETER4;
+  *handle = 0;
+  if (idQuery != 0 && idQuery != 1) return VI_ERROR_PARAMETER2;
+  if (reset != 0 && reset != 1) return VI_ERROR_PARAMETER3;
+  GpibAddress address;
+  if (resource == nullptr || !ParseGpibResource(resource, &address)) return VI_ERROR_PARAMETER1;
+
+  // The same address reuses its slot; otherwise the first free one.
+  const int16_t code = static_cast<int16_t>(100 + address.board);
+  ViSession number = 0;
+  for (ViSession n = 1; n <= WT4400_SLOTS && number == 0; ++n) {
+    const Slot& s = *SlotOf(n);
+    if (s.interfaceCode == code && s.primaryAddress == address.primary &&
+        s.secondaryAddress == address.primary && s.keyText1.empty() && s.keyText2.empty()) {
+      number = n;
+    }
+  }
+  for (ViSession n = 1; n <= WT4400_SLOTS && number == 0; ++n) {
+    if (SlotOf(n)->interfaceCode == 0) number = n;
+  }
+  if (number == 0) return WT4400_NO_FREE_SLOT;
+  Slot& slot = *SlotOf(number);
+
+  // A slot still open is closed first, so its VISA session does not leak.
+  if (slot.session != 0) {
+    CloseVisa(slot.session);
+    slot.session = 0;
+  }
+  if (slot.simulation == 0) {
+    ViSession session = 0;
+    const ViStatus status = OpenVisa(address, &session);
+    if (status < VI_SUCCESS) {
+      if (slot.interfaceCode != 0) wt4400::ClearSlot(number);
+      return status;
+    }
+    slot.session = session;
+  }
+  slot.interfaceCode = code;
+  slot.primaryAddress = address.primary;
+  slot.secondaryAddress = address.primary;
+  slot.keyText1.clear();
+  slot.keyText2.clear();
+  ViStatus status = wt4400_setTimeout(number, 10.0);
+  if (status < VI_SUCCESS) {
+    wt4400_close(number);
+    return status;
+  }
+  slot.cache = wt4400::SettingCache{};
+
+  // The identity and reset run with the error queue checked, whatever the slot's mode.
+  const int16_t checkOff = slot.checkOff;
+  slot.checkOff = 0;
+  if (idQuery == 1) {
+    char identity[72] = {};
+    if (wt4400_identify(number, identity, sizeof identity) < VI_SUCCESS) {
+      wt4400_close(number);
+      return VI_ERROR_FAIL_ID_QUERY;
+    }
+    if (slot.simulation == 0 && !IdentityNamesA4400(identity)) {
+      wt4400_close(number);
+      return VI_ERROR_INV_RESPONSE;
+    }
+  }
+  if (reset == 1) {
+    status = wt4400_reset(number);
+    if (status < VI_SUCCESS) {
+      wt4400_close(number);
+      return status;
+    }
+  }
+  if (checkOff == 1) slot.checkOff = 1;
+  *handle = number;
+  return VI_SUCCESS;
+}
+
+ViStatus wt4400_close(ViSession handle) {
+  Slot* slot = SlotOf(handle);
+  if (slot == nullptr) return VI_ERROR_PARAMETER1;
+  ViStatus result = VI_SUCCESS;
+  if (slot->simulation == 0) {
+    const ViStatus guard = wt4400::Guard(handle);
+    if (guard < VI_SUCCESS) return guard;
+    ViSession rm = 0;
+    result = viGetAttribute(slot->session, VI_ATTR_RM_SESSION, &rm);
+    if (result >= VI_SUCCESS) {
+      result = viClose(slot->session);
+      viClose(rm);
+    }
+  }
+  wt4400::ClearSlot(handle);
+  return result < VI_SUCCESS ? result : VI_SUCCESS;
+}
+
+ViStatus wt4400_setIoMode(ViSession handle, int16_t ioMode, int16_t traceMode,
+                          const char* traceFile, int16_t fileMode) {
+  Slot* slot = SlotOf(handle);
+  if (slot == nullptr) return VI_ERROR_PARAMETER1;
+  const Slot before = *slot;
+  const auto restore = [&](ViStatus status) {
+    slot->simulation = before.simulation;
+    slot->checkOff = before.checkOff;
+    slot->traceMode = before.traceMode;
+    slot->traceFile = before.traceFile;
+    return status;
+  };
+  switch (ioMode) {
+    case 0:
+      slot->simulation = 0;
+      slot->checkOff = 1;
+      break;
+    case 1:
+      slot->simulation = 0;
+      slot->checkOff = 0;
+      break;
+    case 2:
+      slot->simulation = 1;
+      slot->checkOff = 1;
+      break;
+    default:
+      return restore(VI_ERROR_PARAMETER1);
+  }
+  static constexpr char HEADER[] = "INSTR.  |ID|    STATUS|IO-MODE|MESSAGE\n";
+  switch (traceMode) {
+    case 0:
+      break;
+    case 1:
+      std::fputs(HEADER, stdout);
+      std::fflush(stdout);
+      break;
+    case 2: {
+      if (fileMode != 0 && fileMode != 1) return restore(VI_ERROR_PARAMETER4);
+      if (traceFile == nullptr ||
+          strnlen(traceFile, wt4400::TRACE_FILE_MAX + 1) > wt4400::TRACE_FILE_MAX) {
+        return restore(VI_ERROR_PARAMETER3);
+      }
+      FILE* file = std::fopen(traceFile, fileMode == 0 ? "w" : "a");
+      if (file == nullptr) return restore(VI_ERROR_PARAMETER3);
+      std::fputs(HEADER, file);
+      std::fclose(file);
+      slot->traceFile = traceFile;
+      break;
+    }
+    default:
+      return restore(VI_ERROR_PARAMETER2);
+  }
+  slot->traceMode = traceMode;
+  if (slot->checkOff != before.checkOff) slot->lastErrorText.clear();
+  return VI_SUCCESS;
+}
+
+ViStatus wt4400_getIoMode(ViSession handle, int16_t* simulation, int16_t* checkOff,
+                          int16_t* inCheck) {
+  const Slot* slot = SlotOf(handle);
+  if (slot == nullptr) return VI_ERROR_PARAMETER1;
+  if (simulation) *simulation = slot->simulation;
+  if (checkOff) *checkOff = slot->checkOff;
+  if (inCheck) *inCheck = slot->inCheck;
+  return VI_SUCCESS;
+}
+
+ViStatus wt4400_setTimeout(ViSession handle, double seconds) {
+  Slot* slot = SlotOf(handle);
+  if (slot == nullptr) return VI_ERROR_PARAMETER1;
+  if (slot->checkOff == 0) {
+    const ViStatus guard = wt4400::Guard(handle);
+    if (guard < VI_SUCCESS) return guard;
+  }
+  if (!(seconds >= 0.0 && seconds <= 2000000.0)) return VI_ERROR_PARAMETER2;
+  slot->timeoutMs = static_cast<int32_t>(seconds * 1000.0 + 0.5);
+  if (slot->simulation != 0) return VI_SUCCESS;
+  return viSetAttribute(slot->session, VI_ATTR_TMO_VALUE,
+                        static_cast<ViAttrState>(slot->timeoutMs));
+}
+
+ViStatus wt4400_revision(ViSession handle, char* driverRevision, char* instrumentRevision) {
+  if (driverRevision != nullptr) std::strcpy(driverRevision, wt4400::DRIVER_REVISION);
+  if (instrumentRevision == nullptr) return VI_SUCCESS;
+  instrumentRevision[0] = '\0';
+  const Slot* slot = SlotOf(handle);
+  if (slot == nullptr) return VI_ERROR_PARAMETER1;
+  if (slot->simulation != 0) {
+    std::strcpy(instrumentRevision, "Not Available");
+    return VI_SUCCESS;
+  }
+  char identity[72] = {};
+  const ViStatus status = wt4400_identify(handle, identity, sizeof identity);
+  if (status < VI_SUCCESS) return status;
+  // maker, model, serial, revision (up to a double quote or the end)
+  std::string_view text(identity);
+  std::string_view fields[3];
+  for (auto& field : fields) {
+    const size_t comma = text.find(',');
+    if (comma == std::string_view::npos) return VI_ERROR_INV_RESPONSE;
+    field = text.substr(0, comma);
+    text.remove_prefix(comma + 1);
+  }
+  if (fields[0].empty() || fields[1].empty()) return VI_ERROR_INV_RESPONSE;
+  std::string revision(text.substr(0, text.find('"')));
+  if (revision == "0") revision = "Not Available";
+  std::strcpy(instrumentRevision, revision.c_str());  // shorter than the 72-byte reply
+  return VI_SUCCESS;
+}
+
+ViStatus wt4400_findInstruments(char* list, int32_t listSize) {
+  if (list == nullptr || listSize < 1) return VI_ERROR_PARAMETER1;
+  list[0] = '\0';
+  ViSession rm = 0;
+  ViStatus status = viOpenDefaultRM(&rm);
+  if (status < VI_SUCCESS) return status;
+  ViFindList found = 0;
+  ViUInt32 count = 0;
+  char desc[VI_FIND_BUFLEN] = {};
+  status = viFindRsrc(rm, "?*INSTR", &found, &count, desc);
+  std::string out;
+  bool truncated = false;
+  for (ViUInt32 i = 0; status >= VI_SUCCESS && i < count; ++i) {
+    if (i > 0 && viFindNext(found, desc) < VI_SUCCESS) break;
+    // GPIB instruments are listed short ("GPIB0::4"); others as the library names them.
+    std::string entry = desc;
+    char type[VI_FIND_BUFLEN] = {};
+    char primary[VI_FIND_BUFLEN] = {};
+    char secondary[VI_FIND_BUFLEN] = {};
+    char rest[VI_FIND_BUFLEN] = {};
+    const int fields =
+        std::sscanf(desc, "%255[^:]::%255[^:]::%255[^:]::%255s", type, primary, secondary, rest);
+    char letters[VI_FIND_BUFLEN] = {};
+    short board = 0;
+    short pad = 0;
+    short sad = 0;
+    if (fields >= 2 && std::sscanf(type, "%255[^0123456789]%hd", letters, &board) >= 1 &&
+        std::strcmp(letters, "GPIB") == 0 && std::sscanf(primary, "%hd", &pad) == 1) {
+      char shortForm[64];
+      if (fields >= 3 && std::sscanf(secondary, "%hd", &sad) == 1) {
+        std::snprintf(shortForm, sizeof shortForm, "%s%i::%i::%i", letters, board, pad, sad);
+      } else {
+        std::snprintf(shortForm, sizeof shortForm, "%s%i::%i", letters, board, pad);
+      }
+      entry = shortForm;
+    }
+    const size_t needed = out.size() + (out.empty() ? 0 : 1) + entry.size();
+    if (needed + 1 > static_cast<size_t>(listSize)) {
+      truncated = true;
+      break;
+    }
+    if (!out.empty()) out += ',';
+    out += entry;
+  }
+  if (found != 0) viClose(found);
+  viClose(rm);
+  std::memcpy(list, out.c_str(), out.size() + 1);
+  if (status < VI_SUCCESS) return status;
+  return truncated ? VI_SUCCESS_MAX_CNT : VI_SUCCESS;
+}
+
+void ResetWt4400State() {
+  for (ViSession n = 1; n <= WT4400_SLOTS; ++n) {
+    CloseVisa(SlotOf(n)->session);
+    wt4400::ClearSlot(n);
+  }
+}
