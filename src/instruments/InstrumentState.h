@@ -34,6 +34,10 @@ struct InstrumentState {
   int32_t InstrumentFault = 0;  // also the calibration failure flag
   uint16_t TestSetErrorCount = 0;
   bool DroppingTestSet = false;  // a drop is under way: no second one
+  // The selector in force when the open handle was opened: the handle belongs to that driver
+  // even if the RF configuration changes the selector meanwhile (0 when not known).
+  int32_t OpenTestSetType = TESTSET_NONE;
+  int32_t OpenSupplyType = SUPPLY_NONE;
 
   // Working variables the calibration steps fill before calling the test-set operations.
   int16_t BandCode = 0;

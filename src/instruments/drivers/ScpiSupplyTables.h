@@ -1,0 +1,82 @@
+#pragma once
+
+#include <array>
+
+#include "instruments/drivers/ScpiText.h"
+
+// Every SCPI text the supply stand-ins send, one table per model: correct a command here and
+// nowhere else.
+enum class ScpiSupply {
+  IDENTIFY,
+  RESET,
+  WAIT_COMPLETE,
+  CLEAR,
+  ERROR_QUERY,
+  SELECT_OUTPUT,    // E3631A: output number
+  VOLTAGE,          // volts
+  CURRENT,          // amps
+  OUTPUT,           // ON / OFF
+  MEASURE_CURRENT,  // E3631A: output name
+  COUNT
+};
+
+using SupplyTable = std::array<ScpiEntry<ScpiSupply>, static_cast<size_t>(ScpiSupply::COUNT)>;
+
+inline constexpr SupplyTable SCPI_E3631A{{
+    {ScpiSupply::IDENTIFY, "*IDN?", true},
+    {ScpiSupply::RESET, "*RST", true},
+    {ScpiSupply::WAIT_COMPLETE, "*OPC?", true},
+    {ScpiSupply::CLEAR, "*CLS", true},
+    {ScpiSupply::ERROR_QUERY, "SYSTem:ERRor?", true},
+    {ScpiSupply::SELECT_OUTPUT, "INSTrument:NSELect {}", true},
+    {ScpiSupply::VOLTAGE, "VOLTage {}", true},
+    {ScpiSupply::CURRENT, "CURRent {}", true},
+    {ScpiSupply::OUTPUT, "OUTPut {}", true},
+    {ScpiSupply::MEASURE_CURRENT, "MEASure:CURRent? {}", false},
+}};
+static_assert(RowsInRoleOrder(SCPI_E3631A));
+// E3631A output numbers 1..3 and their names; limits of each output.
+struct E3631AOutput {
+  const char* name;
+  double maxVolts;
+  double maxAmps;
+};
+inline constexpr std::array<E3631AOutput, 4> E3631A_OUTPUTS{
+    {{nullptr, 0, 0}, {"P6V", 6.18, 5.15}, {"P25V", 25.75, 1.03}, {"N25V", 25.75, 1.03}}};
+
+inline constexpr SupplyTable SCPI_E3632A{{
+    {ScpiSupply::IDENTIFY, "*IDN?", true},
+    {ScpiSupply::RESET, "*RST", true},
+    {ScpiSupply::WAIT_COMPLETE, "*OPC?", true},
+    {ScpiSupply::CLEAR, "*CLS", true},
+    {ScpiSupply::ERROR_QUERY, "SYSTem:ERRor?", true},
+    {ScpiSupply::SELECT_OUTPUT, "", true},  // one output
+    {ScpiSupply::VOLTAGE, "VOLTage {}", true},
+    {ScpiSupply::CURRENT, "CURRent {}", true},
+    {ScpiSupply::OUTPUT, "OUTPut {}", true},
+    {ScpiSupply::MEASURE_CURRENT, "MEASure:CURRent?", true},
+}};
+static_assert(RowsInRoleOrder(SCPI_E3632A));
+// The widest of the E3632A's and E3633A's ranges; the instrument refuses what its own lacks.
+inline constexpr double E3632A_MAX_VOLTS = 30.9;
+inline constexpr double E3632A_MAX_AMPS = 20.6;
+
+inline constexpr SupplyTable SCPI_66311B{{
+    {ScpiSupply::IDENTIFY, "*IDN?", true},
+    {ScpiSupply::RESET, "*RST", true},
+    {ScpiSupply::WAIT_COMPLETE, "*OPC?", true},
+    {ScpiSupply::CLEAR, "*CLS", true},
+    {ScpiSupply::ERROR_QUERY, "SYSTem:ERRor?", true},
+    {ScpiSupply::SELECT_OUTPUT, "", true},  // one output
+    {ScpiSupply::VOLTAGE, "VOLT {}", false},
+    {ScpiSupply::CURRENT, "CURR {}", false},
+    {ScpiSupply::OUTPUT, "OUTP {}", true},
+    {ScpiSupply::MEASURE_CURRENT, "MEAS:CURR?", true},
+}};
+static_assert(RowsInRoleOrder(SCPI_66311B));
+inline constexpr double HP66311B_MAX_VOLTS = 15.535;
+inline constexpr double HP66311B_MAX_AMPS = 3.0712;
+
+constexpr const char* Scpi(const SupplyTable& table, ScpiSupply role) {
+  return ScpiTextOf(table, role);
+}
