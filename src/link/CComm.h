@@ -28,7 +28,8 @@
 // When the device goes away (adapter unplugged, far end of a pty closed) the reader releases
 // the device, the port reports closed and "serial port lost: <device>" is posted once.
 //
-// All operations belong to the loop thread; the loop and the notifier must outlive the object.
+// All operations belong to the loop thread. The loop must outlive the object, and the notifier
+// must outlive the messages the object posted to the loop.
 class CComm : public Port {
  public:
   static constexpr uint32_t WRITE_WAIT_MS = 1000;     // SendBytes
