@@ -440,7 +440,8 @@ double Bench::HandsetInputDbm() {
   if (m.cwOn && std::fabs(m.cwHz / 1e6 - f) <= CW_ACCEPT_MHZ) {
     input = std::max(input, m.cwLevelDbm - PathLossDb(m.cwHz / 1e6));
   }
-  if (m.cellOn && (arfcn == m.cellTch || arfcn == m.cellBch) && BandOf(arfcn) == m.cellBand) {
+  // The channel number names its band: a GSM cell may well hand a call over to a DCS channel.
+  if (m.cellOn && (arfcn == m.cellTch || arfcn == m.cellBch)) {
     input = std::max(input, m.cellLevelDbm - PathLossDb(f));
   }
   return input;

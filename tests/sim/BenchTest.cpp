@@ -225,8 +225,8 @@ RxResult CalibrateRx(VirtualBench& v) {
   for (int i = 0; i < 17; ++i) {
     const int channel = sim::RX_CAL_CHANNELS[i];
     const bool dcs = sim::BandOf(channel) == BAND_DCS;
-    v.bench.SetCell(dcs ? BAND_DCS : BAND_GSM, 80, channel, -60 + (dcs ? DCS_LOSS : GSM_LOSS),
-                    true);
+    // As the station does it: the cell stays on its GSM band, the traffic channel moves.
+    v.bench.SetCell(BAND_GSM, 80, channel, -60 + (dcs ? DCS_LOSS : GSM_LOSS), true);
     const int current = v.bench.handset().eeprom.RxCorrection(i);
     const double reading = v.bench.MsReportedRxLevel();
     const int updated =
