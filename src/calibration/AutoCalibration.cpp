@@ -83,6 +83,7 @@ AutoCalibration::AutoCalibration(EventLoop& loop, Port& port, AutoCalibrationVie
 }
 
 AutoCalibration::~AutoCalibration() {
+  port_.SetOwner(nullptr);  // no burst may reach a window that is gone
   loop_.KillTimer(this, TIMER_RESUME);
   loop_.KillTimer(this, TIMER_PHONE_IN);
   loop_.KillTimer(this, TIMER_PHONE_OUT);
@@ -501,17 +502,27 @@ void AutoCalibration::DecodeGoodAnswer(const uint8_t* f, uint16_t length, bool* 
       *runStep = false;
       break;
     case OP_SPR:
-      if (sub == 11 && step == STEP_RX) cal.RxCurrentValue = static_cast<int16_t>(Value16(f, 5));
-      if (sub == 54 && step == STEP_BATTERY) cal.BatteryReading = Value16(f, 5);
+      if (sub == 11 && step == STEP_RX) {
+        cal.RxCurrentValue = static_cast<int16_t>(Value16(f, 5));
+        HandsetReading("rx_correction", cal.RxCurrentValue);
+      }
+      if (sub == 54 && step == STEP_BATTERY) {
+        cal.BatteryReading = Value16(f, 5);
+        HandsetReading("battery_adc", cal.BatteryReading);
+      }
       break;
     case OP_SR:
-      if (step == STEP_GMAGIC && sub == 1) {
-        if (f[6] == 2) StoreRssiReading(Value16(f, 8) / RSSI_SCALE);
-        if (f[6] == 3) StoreRssiReading(Value16(f, 9) / RSSI_SCALE);
+      if (step == STEP_GMAGIC && sub == 1 && (f[6] == 2 || f[6] == 3)) {
+        const double reading = Value16(f, f[6] == 2 ? 8 : 9) / RSSI_SCALE;
+        StoreRssiReading(reading);
+        HandsetReading("rssi", reading);
       }
       break;
     case OP_RFTR:
-      if (step == STEP_GMAGIC && (sub == 31 || sub == 47)) cal.GmagicValue = Value16(f, 5);
+      if (step == STEP_GMAGIC && (sub == 31 || sub == 47)) {
+        cal.GmagicValue = Value16(f, 5);
+        HandsetReading("gmagic", cal.GmagicValue);
+      }
       break;
     case OP_SPW:
       if (sub == 51) Status("MAIN LCD SAVED.");
@@ -531,6 +542,10 @@ void AutoCalibration::DecodeGoodAnswer(const uint8_t* f, uint16_t length, bool* 
     default:
       break;
   }
+}
+
+void AutoCalibration::HandsetReading(const char* what, double value) {
+  if (observer_) observer_->HandsetReading(what, value);
 }
 
 void AutoCalibration::RunActiveStep() {

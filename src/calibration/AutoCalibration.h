@@ -34,6 +34,8 @@ class AutoCalibrationObserver {
                            bool /*resend*/) {}
   // An answer frame as handed to DecodeAnswer (escapes in place), with its class.
   virtual void AnswerFrame(const uint8_t* /*frame*/, size_t /*count*/, AnswerClass /*cls*/) {}
+  // A value read from the handset's answer: "rx_correction", "battery_adc", "rssi", "gmagic".
+  virtual void HandsetReading(const char* /*what*/, double /*value*/) {}
   // A step ended (41) or failed (42, "Call Fail", or refused to wait after an instrument error).
   virtual void StepFinished(int /*activeStep*/, bool /*ok*/) {}
 };
@@ -112,6 +114,7 @@ class AutoCalibration : public ExchangeClient, public TimerClient {
   bool ProductionLoopActive() const;
   void RunActiveStep();
   void DecodeGoodAnswer(const uint8_t* frame, uint16_t length, bool* runStep, bool* broken);
+  void HandsetReading(const char* what, double value);
   void OnResumeTimer();
   void OnPhoneIn();
   void OnPhoneOut();

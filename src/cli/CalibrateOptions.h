@@ -1,0 +1,42 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Options of `tesmira-cli calibrate`.
+struct CalibrateOptions {
+  bool sim = false;
+  uint64_t seed = 1;
+  std::string step = "all";  // all, gmagic, rx, gsm, dcs, battery
+  int32_t testSetType = 1;   // 0 none, 1 8960, 2 4400
+  int32_t supplyType = 5;    // 0 none, 4 66311B, 5 E3631A, 6 E3632A/E3633A
+  std::string supplyModel = "3631A";
+  int mode = 0;  // 0 board, 1 rf
+  int handsets = 1;
+  bool handsetsGiven = false;
+  std::string model = "ZR907XC907";
+  std::string stage = "MP";
+  std::string name;
+  std::string tracePath;
+  std::string jsonPath;
+  std::string logPath = "calresult.txt";  // "" = no log file
+  bool logGiven = false;
+  bool quiet = false;
+  uint32_t maxMinutes = 60;  // station time allowed for one handset
+
+  // RF configuration as the dialog hands it over (defaults: confirmed untouched).
+  std::array<double, 16> rf{};
+
+  // Population
+  int population = 0;
+  double defectRate = 0.1;
+  bool benchLosses = true;  // enter the bench's own cable losses in the RF configuration
+  bool stepGiven = false;
+};
+
+// Parses the arguments after "calibrate"; false with a one-line reason.
+bool ParseCalibrateOptions(const std::vector<std::string>& args, CalibrateOptions& out,
+                           std::string& error);
+extern const char* const CALIBRATE_USAGE;

@@ -1,0 +1,158 @@
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "calibration/CalState.h"
+#include "cli/CalibrateOptions.h"
+#include "cli/CalibrationRun.h"
+#include "cli/CliCommand.h"
+#include "cli/TracingLoop.h"
+#include "instruments/InstrumentState.h"
+#include "link/CComm.h"
+#include "platform/PollLoop.h"
+#include "platform/visa/SimDevice.h"
+#include "sim/instruments/SimBenchRig.h"
+
+// tesmira-cli calibrate: the auto-calibration window headless, on the simulated bench in
+// virtual time (--sim) or on the real handset port and instruments.
+int RunCalibratePopulation(const CalibrateOptions& options);
+
+namespace {
+
+constexpr const char* NAME = "calibrate";
+constexpr uint64_t BOOT_WAIT_MS = 2000;
+
+// Closes a FILE* that is not stdout.
+struct FileCloser {
+  void operator()(FILE* f) const {
+    if (f && f != stdout) std::fclose(f);
+  }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+bool OpenOutput(const std::string& path, FilePtr& out) {
+  if (path.empty()) return true;
+  out.reset(path == "-" ? stdout : std::fopen(path.c_str(), "w"));
+  if (!out) {
+    std::fprintf(stderr, "tesmira-cli calibrate: cannot write %s\n", path.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// The operator of the simulated bench switches the jig's supply on at the battery voltage when
+// the instrument check has left it off (the supplies' reset turns their output off).
+void PowerTheJig(SimBenchRig& rig) {
+  auto supply = visa::FindSimDevice("GPIB::5::INSTR");
+  if (!supply || rig.bench().SupplyOutputOn()) return;
+  for (const char* command : {"VOLT 3.8", "CURR 3.0", "OUTP ON"}) {
+    supply->Write(command);
+  }
+}
+
+namespace {
+
+void PrintOutcome(CalibrationRun& run, const HandsetRecord& r) {
+  std::printf("\n");
+  run.view().PrintLists(stdout);
+  std::printf("%s\n", r.message.c_str());
+  std::printf("Station time %s\n", FormatStationTime(r.endMs - r.startMs).c_str());
+}
+
+int Calibrate(const CalibrateOptions& o, CalibrationRun& run, FILE* json,
+              const std::function<void()>& afterConnect) {
+  if (!run.Connect()) return 2;
+  if (afterConnect) afterConnect();
+  std::vector<HandsetRecord> records;
+  if (o.mode == 1) {
+    records = run.RunProduction(o.handsets);
+    for (const auto& r : records) {
+      std::printf("handset %d: %s (station time %s)\n", r.handset, r.message.c_str(),
+                  FormatStationTime(r.endMs - r.startMs).c_str());
+    }
+    if (!records.empty()) PrintOutcome(run, records.back());
+  } else {
+    records.push_back(run.RunOne(o.step, 1));
+    PrintOutcome(run, records.back());
+  }
+  run.Exit();
+  if (json) {
+    for (const auto& r : records) std::fprintf(json, "%s\n", HandsetRecordJson(r).c_str());
+  }
+  if (static_cast<int>(records.size()) < (o.mode == 1 ? o.handsets : 1)) return 1;
+  for (const auto& r : records) {
+    if (!r.success) return 1;
+  }
+  return 0;
+}
+
+int RunCalibrate(const std::vector<std::string>& args) {
+  CalibrateOptions o;
+  std::string error;
+  if (!ParseCalibrateOptions(args, o, error)) return CliUsageError(NAME, error);
+  if (o.population > 0) return RunCalibratePopulation(o);
+
+  FilePtr trace;
+  FilePtr json;
+  if (!OpenOutput(o.tracePath, trace) || !OpenOutput(o.jsonPath, json)) return 2;
+
+  ResetCalState();
+  ResetInstrumentState();
+  ApplyRfConfig(o.rf);
+
+  int status = 0;
+  if (o.sim) {
+    SimBenchConfig config;
+    config.seed = o.seed;
+    config.supplyModel = o.supplyModel;
+    SimBenchRig rig(config);
+    SimLoop& loop = rig.loop();
+    auto runUntil = [&loop](const std::function<bool()>& done, uint64_t limit) {
+      return loop.RunUntil(done, limit);
+    };
+    auto now = [&loop] { return loop.Now(); };
+    auto schedule = [&loop](uint64_t delay, std::function<void()> fn) {
+      loop.After(delay, std::move(fn));
+    };
+    CalibrationRun run(o, loop, rig.port(), runUntil, now, &rig.bench(), schedule, trace.get());
+    if (trace) {
+      loop.onBusyWait = [&run](uint32_t ms) { run.trace().Wait(ms); };
+      loop.onTimer = [&run](TimerClient*, int id) { run.trace().Timer(id); };
+    }
+    run.afterInstrumentCheck = [&rig] { PowerTheJig(rig); };
+    // The handset in the jig boots once the supply is on; the operator starts after that.
+    status = Calibrate(o, run, json.get(), [&loop] { loop.RunFor(BOOT_WAIT_MS); });
+    loop.onBusyWait = nullptr;
+    loop.onTimer = nullptr;
+  } else {
+    PollLoop poll;
+    TracingLoop loop(poll);
+    const uint32_t start = poll.TickCount();
+    auto now = [&poll, start] { return static_cast<uint64_t>(poll.TickCount() - start); };
+    auto runUntil = [&poll](const std::function<bool()>& done, uint64_t limit) {
+      return poll.RunUntil(done, static_cast<uint32_t>(limit > 0xFFFFFFF0u ? 0xFFFFFFF0u : limit));
+    };
+    CliNotifier portNotifier(
+        [](const std::string& text) { std::printf("message: %s\n", text.c_str()); });
+    CComm port(loop, &portNotifier);
+    CalibrationRun run(o, loop, port, runUntil, now, nullptr, nullptr, trace.get());
+    if (trace) {
+      loop.onBusyWait = [&run](uint32_t ms) { run.trace().Wait(ms); };
+      loop.onTimer = [&run](int id) { run.trace().Timer(id); };
+    }
+    status = Calibrate(o, run, json.get(), nullptr);
+  }
+  std::fflush(stdout);
+  return status;
+}
+
+const bool registered = RegisterCliCommand(
+    {NAME, CALIBRATE_USAGE,
+     "auto-calibration of a handset (GMAGIC, RX, GSM TX, DCS TX; battery), simulated or real",
+     &RunCalibrate});
+
+}  // namespace
