@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,7 +9,11 @@
 #include "link/Exchange.h"
 #include "platform/Notifier.h"
 #include "platform/PollLoop.h"
+#include "sim/Bench.h"
+#include "sim/HandsetSim.h"
 #include "sim/LinkHarness.h"
+#include "sim/SimLoop.h"
+#include "sim/SimPort.h"
 
 // tesmira-cli send: command lines to the handset, one after another, as the manual command
 // window sends them; every answer frame is printed in the `frames` format.
@@ -107,14 +112,41 @@ bool ParseNumber(std::string_view text, uint32_t min, uint32_t max, uint32_t& va
   return true;
 }
 
+// --sim: the simulated handset of a bench drawn from seed, in virtual time.
+int RunSendSim(uint32_t portNumber, uint64_t seed, const std::vector<std::string>& lines,
+               uint32_t timeoutMs) {
+  SimLoop loop;
+  sim::Bench bench(seed, [&loop] { return loop.Now(); });
+  SimPort port(loop);
+  SimPortHandset handset(loop, port, bench);
+  port.Open(static_cast<int>(portNumber), HANDSET_BAUD);
+  return SendLines(loop, port, lines, timeoutMs, stdout) ? 0 : 1;
+}
+
 int RunSend(const std::vector<std::string>& args) {
   uint32_t port = DEFAULT_PORT;
+  bool simulated = false;
+  uint64_t seed = 1;
   uint32_t timeoutMs = DEFAULT_TIMEOUT_MS;
   std::vector<std::string> lines;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     std::string_view name;
     std::string_view value;
+    if (arg == "--sim") {
+      simulated = true;
+      continue;
+    }
+    if (arg == "--seed") {
+      char* end = nullptr;
+      const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
+      seed = std::strtoull(text, &end, 0);
+      if (*text == '\0' || *text == '-' || *end != '\0') {
+        return CliUsageError("send", "--seed needs a number");
+      }
+      ++i;
+      continue;
+    }
     if (arg == "--port" || arg == "--timeout") {
       if (i + 1 == args.size()) return CliUsageError("send", std::string(arg) + " needs a value");
       name = arg;
@@ -136,6 +168,7 @@ int RunSend(const std::vector<std::string>& args) {
     }
   }
   if (lines.empty()) return CliUsageError("send", "give at least one command line");
+  if (simulated) return RunSendSim(port, seed, lines, timeoutMs);
 
   PollLoop loop;
   StderrNotifier notifier;
@@ -152,8 +185,9 @@ int RunSend(const std::vector<std::string>& args) {
 }
 
 const bool registered = RegisterCliCommand(
-    {"send", "[--port N] [--timeout MS] LINE...",
-     "send command lines to the handset on COM N (default 1, 115200 baud) and print the answers",
+    {"send", "[--port N] [--timeout MS] [--sim [--seed S]] LINE...",
+     "send command lines to the handset on COM N (default 1, 115200 baud) and print the answers;\n"
+     "      --sim: to the simulated handset of bench seed S (default 1), in virtual time",
      &RunSend});
 
 }  // namespace
