@@ -74,7 +74,6 @@ std::string SupplyIdentity() {
 bool Check(const Selection& testSet, const Selection& supply) {
   bool ok = true;
   if (testSet.type == TESTSET_NONE) std::printf("test set none   (not checked)\n");
-  if (supply.type == SUPPLY_NONE) std::printf("supply   none   (not checked)\n");
   if (testSet.type != TESTSET_NONE) {
     const bool opened = OpenTestSet();
     std::printf("test set %-6s %-17s %s  %s\n", testSet.name,
@@ -82,12 +81,15 @@ bool Check(const Selection& testSet, const Selection& supply) {
                 opened ? "OK  " : "FAIL", opened ? TestSetIdentity().c_str() : "");
     ok = ok && opened;
   }
+  std::fflush(stdout);  // in order with the message boxes on stderr
+  if (supply.type == SUPPLY_NONE) std::printf("supply   none   (not checked)\n");
   if (supply.type != SUPPLY_NONE) {
     const bool opened = OpenSupply();
     std::printf("supply   %-6s %-17s %s  %s\n", supply.name, RESOURCE_SUPPLY,
                 opened ? "OK  " : "FAIL",
                 Instruments().SupplyHandle ? SupplyIdentity().c_str() : "");
     ok = ok && opened;
+    std::fflush(stdout);
     if (opened) {
       Instruments().InstrumentFault = 0;
       SetSupplyNominal();
