@@ -366,7 +366,7 @@ ViStatus wt4400_findInstruments(char* list, int32_t listSize) {
     short sad = 0;
     if (fields >= 2 && std::sscanf(type, "%255[^0123456789]%hd", letters, &board) >= 1 &&
         std::strcmp(letters, "GPIB") == 0 && std::sscanf(primary, "%hd", &pad) == 1) {
-      char shortForm[64];
+      char shortForm[VI_FIND_BUFLEN + 24];
       if (fields >= 3 && std::sscanf(secondary, "%hd", &sad) == 1) {
         std::snprintf(shortForm, sizeof shortForm, "%s%i::%i::%i", letters, board, pad, sad);
       } else {
