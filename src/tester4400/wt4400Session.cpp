@@ -217,6 +217,9 @@ ViStatus wt4400_close(ViSession handle) {
   if (slot->simulation == 0) {
     const ViStatus guard = wt4400::Guard(handle);
     if (guard < VI_SUCCESS) return guard;
+  }
+  // A slot switched to simulation after it was opened still holds its session.
+  if (slot->session != 0) {
     ViSession rm = 0;
     result = viGetAttribute(slot->session, VI_ATTR_RM_SESSION, &rm);
     if (result >= VI_SUCCESS) {

@@ -166,6 +166,15 @@ TEST_F(SessionTest, ASimulatedSlotDoesNoIo) {
   EXPECT_EQ(wt4400_close(handle), VI_SUCCESS);
 }
 
+TEST_F(SessionTest, ClosingASlotSwitchedToSimulationClosesItsSession) {
+  const ViSession handle = Open();
+  const ViSession session = wt4400::SlotOf(handle)->session;
+  ASSERT_EQ(wt4400_setIoMode(handle, 2, 0, "", 0), VI_SUCCESS);
+  EXPECT_EQ(wt4400_close(handle), VI_SUCCESS);
+  ViUInt32 n = 0;
+  EXPECT_EQ(viWrite(session, reinterpret_cast<ViConstBuf>("x"), 1, &n), VI_ERROR_INV_OBJECT);
+}
+
 TEST_F(SessionTest, TimeoutAndRevision) {
   const ViSession handle = Open();
   EXPECT_EQ(wt4400_setTimeout(handle, 2.5), VI_SUCCESS);
