@@ -5,14 +5,15 @@ InstrumentDrivers Defaults() {
   return {MakeScpi8960Driver(), MakeWt4400Driver(), MakeScpiE3631ADriver(), MakeScpiE3632ADriver(),
           MakeScpi66311BDriver()};
 }
-
-InstrumentDrivers g_drivers = Defaults();
 }  // namespace
 
 InstrumentDrivers& Drivers() {
-  return g_drivers;
+  // Never destroyed: a driver closes its open sessions when it goes, and at exit the VISA
+  // facade may already be gone. Replacing the drivers at run time closes them in good order.
+  static InstrumentDrivers* drivers = new InstrumentDrivers(Defaults());
+  return *drivers;
 }
 
 void ResetInstrumentDrivers() {
-  g_drivers = Defaults();
+  Drivers() = Defaults();
 }
