@@ -20,6 +20,17 @@ namespace {
 
 RealTimeDriver* g_driver = nullptr;
 
+struct BenchProcess {
+  explicit BenchProcess(uint64_t seed)
+      : driver(loop), bench(seed, [this] { return loop.Now(); }), context{loop,    bench,   seed,
+                                                                          nullptr, nullptr, {},
+                                                                          {}} {}
+  SimLoop loop;
+  RealTimeDriver driver;
+  sim::Bench bench;
+  BenchContext context;
+};
+
 void OnSignal(int) {
   if (g_driver) g_driver->Stop();
 }
@@ -72,9 +83,11 @@ int main(int argc, char** argv) {
     }
   }
 
-  SimLoop loop;
-  RealTimeDriver driver(loop);
-  sim::Bench bench(seed, [&loop] { return loop.Now(); });
+  // The loop, the model and the context outlive every service: the services keep their
+  // devices in statics of their own, created later and so destroyed first at exit.
+  static BenchProcess process(seed);
+  RealTimeDriver& driver = process.driver;
+  sim::Bench& bench = process.bench;
   bench.SetDefectRate(defectRate);
 
   g_driver = &driver;
@@ -85,7 +98,7 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);  // a client that went away is seen as a failed write
 
-  BenchContext context{loop, bench, seed, nullptr, nullptr, {}, {}};
+  BenchContext& context = process.context;
   context.watch = [&driver](int fd, std::function<void()> onReadable) {
     driver.Watch(fd, std::move(onReadable));
   };
