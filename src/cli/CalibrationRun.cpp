@@ -117,6 +117,7 @@ void CalibrationRun::Finish(bool success, const std::string& message) {
   current_.success = success;
   current_.message = message;
   current_.endMs = now_();
+  current_.json = HandsetRecordJson(current_);
   finished_.push_back(current_);
   ready_after_last_ = false;
 }
@@ -145,21 +146,24 @@ HandsetRecord CalibrationRun::RunOne(const std::string& step, int handsetNumber,
     current_.endMs = now_();
     current_.message = "no outcome within " + std::to_string(limit / 60000) +
                        " minutes of station time (status \"" + view_.StatusText() + "\")";
+    current_.json = HandsetRecordJson(current_);
     return current_;
   }
   return finished_.back();
 }
 
-std::vector<HandsetRecord> CalibrationRun::RunProduction(int handsets) {
+void CalibrationRun::PrepareProduction(int handsets) {
   production_ = true;
   step_ = "all";
   wanted_ = handsets;
   finished_.clear();
-  if (bench_ && schedule_) {
-    // The operator starts with an empty jig and puts the first handset in.
-    bench_->InsertHandset(false);
-    schedule_(OPERATOR_DELAY_MS, [this] { InsertNext(); });
-  }
+  // The simulated operator starts with an empty jig.
+  if (bench_) bench_->InsertHandset(false);
+}
+
+std::vector<HandsetRecord> CalibrationRun::RunProduction(int handsets) {
+  if (!production_) PrepareProduction(handsets);
+  if (bench_ && schedule_) schedule_(OPERATOR_DELAY_MS, [this] { InsertNext(); });
   const uint64_t limit =
       static_cast<uint64_t>(options_.maxMinutes) * 60000 * static_cast<uint64_t>(handsets);
   run_until_([this] { return static_cast<int>(finished_.size()) >= wanted_ && ready_after_last_; },
@@ -168,6 +172,7 @@ std::vector<HandsetRecord> CalibrationRun::RunProduction(int handsets) {
     recording_ = false;
     current_.endMs = now_();
     current_.message = "no outcome within the station time allowed";
+    current_.json = HandsetRecordJson(current_);
     finished_.push_back(current_);
   }
   production_ = false;

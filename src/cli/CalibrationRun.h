@@ -35,6 +35,8 @@ class CalibrationRun : public AutoCalibrationObserver {
   // Calibrates one handset with the chosen step (board mode); the record of the run.
   // limitMs 0: the --max-minutes of the options.
   HandsetRecord RunOne(const std::string& step, int handsetNumber, uint64_t limitMs = 0);
+  // Before Connect in production: the loop's state, and an empty jig on the simulated bench.
+  void PrepareProduction(int handsets);
   // The production loop: handsets detected by their supply current, N of them.
   std::vector<HandsetRecord> RunProduction(int handsets);
   // Stops a step that has no outcome (as the operator would with EXIT and a restart).

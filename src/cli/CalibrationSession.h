@@ -30,6 +30,7 @@ struct HandsetRecord {
   std::vector<double> batteryReadings;
   std::vector<double> rssiReadings;
   int txMeasurements = 0;
+  std::string json;  // the record with the tables as they stood at its end
 };
 
 class CliCalibrationView : public AutoCalibrationView {

@@ -65,8 +65,9 @@ void PrintOutcome(CalibrationRun& run, const HandsetRecord& r) {
 
 int Calibrate(const CalibrateOptions& o, CalibrationRun& run, FILE* json,
               const std::function<void()>& afterConnect) {
+  if (o.mode == 1) run.PrepareProduction(o.handsets);
   if (!run.Connect()) return 2;
-  if (afterConnect) afterConnect();
+  if (afterConnect && o.mode != 1) afterConnect();
   std::vector<HandsetRecord> records;
   if (o.mode == 1) {
     records = run.RunProduction(o.handsets);
@@ -81,7 +82,7 @@ int Calibrate(const CalibrateOptions& o, CalibrationRun& run, FILE* json,
   }
   run.Exit();
   if (json) {
-    for (const auto& r : records) std::fprintf(json, "%s\n", HandsetRecordJson(r).c_str());
+    for (const auto& r : records) std::fprintf(json, "%s\n", r.json.c_str());
   }
   if (static_cast<int>(records.size()) < (o.mode == 1 ? o.handsets : 1)) return 1;
   for (const auto& r : records) {
