@@ -35,6 +35,7 @@ void CalBench::Start(const Options& o) {
   sent.clear();
   waits.clear();
   steps.clear();
+  onStepFinished = nullptr;
   readings.clear();
   measurements.clear();
   view = RecordingView{};
@@ -124,6 +125,7 @@ void CalBench::HandsetReading(const char* what, double value) {
 
 void CalBench::StepFinished(int step, bool ok) {
   steps.emplace_back(step, ok);
+  if (onStepFinished) onStepFinished(step, ok);
 }
 
 }  // namespace caltest

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -115,6 +116,7 @@ class CalBench : public ::testing::Test, public AutoCalibrationObserver {
   std::vector<Sent> sent;
   std::vector<std::pair<uint64_t, uint32_t>> waits;
   std::vector<std::pair<int, bool>> steps;
+  std::function<void(int step, bool ok)> onStepFinished;
   std::vector<std::pair<std::string, double>> readings;
   std::vector<std::pair<std::string, double>> measurements;
   std::string logPath;

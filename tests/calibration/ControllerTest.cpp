@@ -9,6 +9,7 @@
 
 #include "CalBench.h"
 #include "sim/HandsetUnit.h"
+#include "sim/instruments/SimScpiDevice.h"
 
 namespace caltest {
 namespace {
@@ -17,6 +18,74 @@ using Lines = std::vector<std::string>;
 
 bool Contains(const std::vector<std::string>& v, const std::string& s) {
   return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+size_t IndexOf(const std::vector<std::string>& lines, const std::string& line, size_t from = 0) {
+  for (size_t i = from; i < lines.size(); ++i) {
+    if (lines[i] == line) return i;
+  }
+  return lines.size();
+}
+
+TEST_F(CalBench, AutoCalStartChainsGmagicRxGsmAndDcs) {
+  // The 8960 stand-in's end-of-test ends the call but leaves the CW downlink of GMAGIC on, so
+  // no call could come up for RX; the bench's front panel is put back to BCH meanwhile.
+  onStepFinished = [this](int step, bool ok) {
+    if (step == STEP_GMAGIC && ok) {
+      visa::FindSimDevice("GPIB0::14::INSTR")->Write("CALL:FUNC:DOWN BCH");
+    }
+  };
+  window->OnAutoCalStart();
+  EXPECT_TRUE(window->FullSequence());
+  EXPECT_EQ(view.listResets, 2);  // at dialog start and again at the start of the run
+  ASSERT_TRUE(rig->loop().RunUntil([&] { return steps.size() == 4; }, 3600000))
+      << ::testing::PrintToString(steps) << ::testing::PrintToString(notifier.results);
+  EXPECT_EQ(steps,
+            (std::vector<std::pair<int, bool>>{
+                {STEP_GMAGIC, true}, {STEP_RX, true}, {STEP_GSM_TX, true}, {STEP_DCS_TX, true}}));
+  EXPECT_FALSE(window->FullSequence());
+  EXPECT_EQ(window->ActiveStep(), STEP_IDLE);
+  EXPECT_EQ(view.status, "Calibration Success.... ");
+  EXPECT_EQ(view.look_, StatusLook::Success);
+  size_t at = 0;
+  for (const char* text :
+       {"GMAGIC CAL END", "RX CAL END", "PGSM TX CAL END", "Calibration Success.... "}) {
+    at = IndexOf(view.statuses, text, at);
+    EXPECT_LT(at, view.statuses.size()) << text << " missing or out of order";
+  }
+  // Each step starts right after the last command of the one before.
+  const Lines lines = SentLines();
+  const size_t rxStart = IndexOf(lines, "se 300");
+  ASSERT_LT(rxStart, lines.size());
+  EXPECT_EQ(lines[rxStart - 1], "se 1");
+  const size_t gsmStart = IndexOf(lines, "ti", rxStart);
+  ASSERT_LT(gsmStart, lines.size());
+  EXPECT_EQ(lines[gsmStart - 1], "se 1");
+  const size_t dcsStart = IndexOf(lines, "rfpw 1 512", gsmStart);
+  ASSERT_LT(dcsStart, lines.size());
+  EXPECT_EQ(lines[dcsStart - 1], "rfe 0");
+  EXPECT_EQ(lines.back(), "se 1");
+
+  const uint32_t seconds = window->ElapsedMs() / 1000;
+  char elapsed[16];
+  std::snprintf(elapsed, sizeof elapsed, "%02u:%02u", seconds / 60 % 60, seconds % 60);
+  EXPECT_EQ(view.fields[1471], elapsed);
+  EXPECT_GT(seconds, 200u);
+
+  std::ifstream in(logPath, std::ios::binary);
+  std::stringstream log;
+  log << in.rdbuf();
+  const std::string text = log.str();
+  const size_t g = text.find("***** Gmagic Calibration ***** \r\n");
+  const size_t r = text.find("***** RX CHANNEL Calibration ***** \r\n");
+  const size_t t = text.find("***** APC GSM TX Calibration *****\r\n");
+  const size_t d = text.find("***** APC DCS TX Calibration *****\r\n");
+  ASSERT_NE(d, std::string::npos);
+  EXPECT_TRUE(g < r && r < t && t < d);
+  EXPECT_EQ(
+      text.find("\r\n##########  Phone Model :  ZR907XC907  stage : MP  name :   ##########\r\n"),
+      0u);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '#'), 20);  // one header: GMAGIC only
 }
 
 TEST_F(CalBench, SilenceResendsTheSameFrameEvery4000Ms) {
