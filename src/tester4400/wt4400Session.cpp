@@ -10,7 +10,9 @@
 namespace wt4400 {
 
 Wt4400State& State() {
-  static Wt4400State state;
+  // Never destroyed: drivers and devices held by other static objects may still close
+  // their sessions while the program exits.
+  static Wt4400State& state = *new Wt4400State;
   return state;
 }
 

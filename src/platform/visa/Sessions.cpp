@@ -43,7 +43,9 @@ struct VisaState {
 };
 
 VisaState& State() {
-  static VisaState state;
+  // Never destroyed: drivers and devices held by other static objects may still close
+  // their sessions while the program exits.
+  static VisaState& state = *new VisaState;
   return state;
 }
 

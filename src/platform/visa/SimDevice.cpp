@@ -17,7 +17,9 @@ struct SimRegistryState {
 };
 
 SimRegistryState& State() {
-  static SimRegistryState state;
+  // Never destroyed: drivers and devices held by other static objects may still close
+  // their sessions while the program exits.
+  static SimRegistryState& state = *new SimRegistryState;
   return state;
 }
 
