@@ -191,28 +191,36 @@ TEST_F(CalBench, FirstLevelSettledAtOnceWritesNoTopLevels) {
 }
 
 TEST_F(CalBench, AWeakAmplifierFailsTheBandAfterSeventyCorrections) {
-  rig->bench().ForceDefect(sim::UnitDefect::TX);
-  const bool dcs = rig->bench().Unit().dcsTx[1].offsetDb < 0.0;
-  window->RunGsmTx();
-  ASSERT_TRUE(RunUntilStepDone());
-  if (dcs) {
-    ASSERT_EQ(steps.back(), std::make_pair(STEP_GSM_TX, true));
-    window->RunDcsTx();
+  // One unit with a weak GSM amplifier and one with a weak DCS amplifier.
+  for (const bool wantDcs : {false, true}) {
+    bool dcs = !wantDcs;
+    for (uint64_t seed = 1; seed < 100 && dcs != wantDcs; ++seed) {
+      Start({TESTSET_8960, SUPPLY_NONE, "", seed});
+      rig->bench().ForceDefect(sim::UnitDefect::TX);
+      dcs = rig->bench().Unit().dcsTx[1].offsetDb < 0.0;
+    }
+    ASSERT_EQ(dcs, wantDcs);
+    window->RunGsmTx();
     ASSERT_TRUE(RunUntilStepDone());
+    if (dcs) {
+      ASSERT_EQ(steps.back(), std::make_pair(STEP_GSM_TX, true));
+      window->RunDcsTx();
+      ASSERT_TRUE(RunUntilStepDone());
+    }
+    EXPECT_EQ(steps.back(), std::make_pair(dcs ? STEP_DCS_TX : STEP_GSM_TX, false));
+    EXPECT_EQ(notifier.results, Lines{dcs ? "DCS 1Band 100LEVEL FAIL" : "GSM 1Band 5LEVEL FAIL"});
+    // The first write of the level and seventy corrections; the 71st is never sent.
+    size_t writes = 0;
+    const std::string level = dcs ? "txpw 1 100" : "txpw 1 5";
+    bool in = false;
+    for (const Sent& s : sent) {
+      if (s.line.rfind("txpw 1 ", 0) == 0) in = s.line == level;
+      if (in && s.line.rfind("txpw 4 ", 0) == 0) ++writes;
+    }
+    EXPECT_EQ(writes, 71u);
+    EXPECT_EQ(sent.back().line, "rfe 0");
+    EXPECT_EQ(Instruments().InstrumentFault, 0);
   }
-  EXPECT_EQ(steps.back(), std::make_pair(dcs ? STEP_DCS_TX : STEP_GSM_TX, false));
-  EXPECT_EQ(notifier.results, Lines{dcs ? "DCS 1Band 100LEVEL FAIL" : "GSM 1Band 5LEVEL FAIL"});
-  // The first write of the level and seventy corrections; the 71st is never sent.
-  size_t writes = 0;
-  const std::string level = dcs ? "txpw 1 100" : "txpw 1 5";
-  bool in = false;
-  for (const Sent& s : sent) {
-    if (s.line.rfind("txpw 1 ", 0) == 0) in = s.line == level;
-    if (in && s.line.rfind("txpw 4 ", 0) == 0) ++writes;
-  }
-  EXPECT_EQ(writes, 71u);
-  EXPECT_EQ(sent.back().line, "rfe 0");
-  EXPECT_EQ(Instruments().InstrumentFault, 0);
 }
 
 TEST_F(CalBench, ATestSetErrorFailsTheStepAtOnceInsteadOfWaiting) {
