@@ -244,7 +244,7 @@ void AutoCalibration::RunBattery() {
     switch (result) {
       case CAL_COMMAND:
       case CAL_COMMAND_ALT:
-        if (::Sequencer().CalLastState == 44) SendRtcTime();
+        if (::Sequencer().CalLastState == BATTERY_STATE_CLOCK) SendRtcTime();
         Transmit();
         return;
       case CAL_COMMAND_RESUME:  // "se 300": no answer awaited
@@ -254,7 +254,7 @@ void AutoCalibration::RunBattery() {
         Transmit();
         loop_.SetTimer(this, TIMER_RESUME, BATTERY_RESUME_MS);
         return;
-      case 35:
+      case BATTERY_STATE_ADC_MODE:
         Status("BAT CAL Processing...");
         break;
       case CAL_DONE:

@@ -7,6 +7,11 @@
 // new CalStep: 2, 3 or 4 when a command waits to be sent, 41 finished, 42 failed, any other
 // value a state to continue with at once. Entered with 41 or 42, a sequencer starts afresh.
 
+// Battery states the window acts on: the clock command is its own (44), and the runner shows
+// its processing text when the step reaches the ADC mode (35).
+constexpr int BATTERY_STATE_ADC_MODE = 35;
+constexpr int BATTERY_STATE_CLOCK = 44;
+
 int GsmApcStep();
 int DcsApcStep();
 int RxCalStep();
