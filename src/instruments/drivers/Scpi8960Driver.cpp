@@ -83,7 +83,11 @@ class Scpi8960Driver final : public TestSet8960Driver {
     return ParseReal(reply, value) ? status : VI_ERROR_INV_RESPONSE;
   }
 
-  ViStatus EndOfTest(ViSession vi) override { return io_.Send(vi, {Scpi(Scpi8960::END_CALL)}); }
+  // End of test leaves a cell that can take the next call: a CW tone left on from GMAGIC would
+  // refuse the RX calibration's call set-up.
+  ViStatus EndOfTest(ViSession vi) override {
+    return io_.Send(vi, {Scpi(Scpi8960::END_CALL), Scpi(Scpi8960::DOWNLINK_BCH)});
+  }
 
   ViStatus ReadTxPower(ViSession vi, ViReal64 timeoutSeconds, ViInt32* integrity,
                        ViReal64* dbm) override {

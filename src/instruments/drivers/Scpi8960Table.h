@@ -23,6 +23,7 @@ enum class Scpi8960 {
   INITIATE,        // measurement list "TXPower;PFERror"
   ORIGINATE,
   END_CALL,
+  DOWNLINK_BCH,     // back to the signalling cell after a CW tone
   CONNECT_TIMEOUT,  // seconds
   CONNECTED,
   TX_POWER,
@@ -47,6 +48,7 @@ inline constexpr std::array<ScpiEntry<Scpi8960>, static_cast<size_t>(Scpi8960::C
     {Scpi8960::INITIATE, "INITiate:{}", false},
     {Scpi8960::ORIGINATE, "CALL:ORIGinate", true},
     {Scpi8960::END_CALL, "CALL:END", true},
+    {Scpi8960::DOWNLINK_BCH, "CALL:FUNCtion:DOWNlink BCH", true},
     {Scpi8960::CONNECT_TIMEOUT, "CALL:CONNected:TIMeout {}", true},
     {Scpi8960::CONNECTED, "CALL:CONNected:STATe?", true},
     {Scpi8960::TX_POWER, "READ:TXPower?", true},
