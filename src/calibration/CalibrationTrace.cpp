@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "calibration/ResultLog.h"
+#include "link/LinkText.h"
 
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
@@ -44,31 +45,6 @@ std::string JsonNumber(double value) {
   return text;
 }
 
-std::string HexBytes(const uint8_t* bytes, size_t count) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (size_t i = 0; i < count; ++i) {
-    if (i) out += ' ';
-    out += digits[bytes[i] >> 4];
-    out += digits[bytes[i] & 0x0F];
-  }
-  return out;
-}
-
-const char* AnswerClassText(AnswerClass cls) {
-  switch (cls) {
-    case ANSWER_NONE:
-      return "ANSWER_NONE";
-    case ANSWER_OTHER:
-      return "ANSWER_OTHER";
-    case ANSWER_OK:
-      return "ANSWER_OK";
-    case ANSWER_STATUS_ERROR:
-      return "ANSWER_STATUS_ERROR";
-  }
-  return "ANSWER_NONE";
-}
-
 const char* StepName(int activeStep) {
   switch (activeStep) {
     case STEP_GSM_TX:
@@ -93,13 +69,13 @@ void CalibrationTrace::Emit(const std::string& body) {
 
 void CalibrationTrace::Transmitted(const std::string& line, const uint8_t* wire, size_t count,
                                    bool resend) {
-  Emit("\"ev\":\"tx\",\"line\":" + JsonString(line) + ",\"wire\":\"" + HexBytes(wire, count) +
-       "\"" + (resend ? ",\"resend\":true" : ""));
+  Emit("\"ev\":\"tx\",\"line\":" + JsonString(line) + ",\"wire\":\"" + HexText(wire, count) + "\"" +
+       (resend ? ",\"resend\":true" : ""));
 }
 
 void CalibrationTrace::AnswerFrame(const uint8_t* frame, size_t count, AnswerClass cls) {
-  Emit("\"ev\":\"rx\",\"frame\":\"" + HexBytes(frame, count) + "\",\"class\":\"" +
-       AnswerClassText(cls) + "\"");
+  Emit("\"ev\":\"rx\",\"frame\":\"" + HexText(frame, count) + "\",\"class\":\"" +
+       AnswerClassName(cls) + "\"");
 }
 
 void CalibrationTrace::StepFinished(int activeStep, bool ok) {

@@ -39,8 +39,6 @@ class CalibrationTrace : public AutoCalibrationObserver {
 };
 
 // Helpers shared with the other JSON writers of the calibration front ends.
-std::string JsonString(const std::string& text);           // quoted and escaped
-std::string JsonNumber(double value);                      // null for NaN and infinities
-std::string HexBytes(const uint8_t* bytes, size_t count);  // "02 14 36"
-const char* AnswerClassText(AnswerClass cls);
-const char* StepName(int activeStep);  // "gsm", "dcs", "rx", "battery", "gmagic"
+std::string JsonString(const std::string& text);  // quoted and escaped
+std::string JsonNumber(double value);             // null for NaN and infinities
+const char* StepName(int activeStep);             // "gsm", "dcs", "rx", "battery", "gmagic"

@@ -68,18 +68,6 @@ void LinkHarness::DecodeAnswer(Exchange& ex) {
   frames_.push_back(std::move(report));
 }
 
-std::string HexText(const std::vector<uint8_t>& bytes) {
-  static const char* const DIGITS = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(bytes.size() * 3);
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (i > 0) text += ' ';
-    text += DIGITS[bytes[i] >> 4];
-    text += DIGITS[bytes[i] & 0x0F];
-  }
-  return text;
-}
-
 const char* EncResultName(int result) {
   switch (result) {
     case ENC_UNKNOWN:
@@ -90,20 +78,6 @@ const char* EncResultName(int result) {
       return "ENC_OK";
   }
   return "ENC_UNKNOWN";
-}
-
-const char* AnswerClassName(AnswerClass answerClass) {
-  switch (answerClass) {
-    case ANSWER_NONE:
-      return "ANSWER_NONE";
-    case ANSWER_OTHER:
-      return "ANSWER_OTHER";
-    case ANSWER_OK:
-      return "ANSWER_OK";
-    case ANSWER_STATUS_ERROR:
-      return "ANSWER_STATUS_ERROR";
-  }
-  return "ANSWER_NONE";
 }
 
 std::string FormatEncodeReport(const EncodeReport& report) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/Exchange.h"
+#include "link/LinkText.h"
 #include "sim/SimLoop.h"
 #include "sim/SimPort.h"
 
@@ -47,10 +48,8 @@ class LinkHarness : private ExchangeClient {
   std::vector<FrameReport> frames_;
 };
 
-// "02 14 36": upper-case hexadecimal, single spaces.
-std::string HexText(const std::vector<uint8_t>& bytes);
+// "ENC_OK", "ENC_COMMENT", "ENC_UNKNOWN".
 const char* EncResultName(int result);
-const char* AnswerClassName(AnswerClass answerClass);
 // "ENC_OK payload=36 01 00 07 00 30 wire=02 14 36 01 00 07 00 30 02", "ENC_UNKNOWN wire=02 02".
 std::string FormatEncodeReport(const EncodeReport& report);
 // "frame=<raw> unescaped=<hex> removed=<n> class=<ANSWER_...>".
