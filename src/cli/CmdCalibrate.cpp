@@ -14,6 +14,7 @@
 #include "platform/PollLoop.h"
 #include "platform/visa/SimDevice.h"
 #include "sim/instruments/SimBenchRig.h"
+#include "tester4400/wt4400.h"
 
 // tesmira-cli calibrate: the auto-calibration window headless, on the simulated bench in
 // virtual time (--sim) or on the real handset port and instruments.
@@ -95,7 +96,10 @@ int RunCalibrate(const std::vector<std::string>& args) {
   CalibrateOptions o;
   std::string error;
   if (!ParseCalibrateOptions(args, o, error)) return CliUsageError(NAME, error);
-  if (o.population > 0) return RunCalibratePopulation(o);
+  if (o.population > 0) {
+    wt4400_setConsole(nullptr);  // thousands of runs: the report is what counts
+    return RunCalibratePopulation(o);
+  }
 
   FilePtr trace;
   FilePtr json;

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/CliCommand.h"
+#include "tester4400/wt4400.h"
 
 namespace {
 std::vector<CliCommand>& Registry() {
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
     PrintHelp(stderr);
     return 2;
   }
+  // The tester's console trace is diagnostics; stdout carries the command's results.
+  wt4400_setConsole(stderr);
   const std::string name = argv[1];
   if (name == "help" || name == "--help" || name == "-h") {
     PrintHelp(stdout);

@@ -315,7 +315,8 @@ void Bench::SetMsTxLevel(int pcl) {
 
 void Bench::OriginateCall() {
   Impl& m = *impl_;
-  if (m.callConnected) return;
+  // A second origination (handset dialling, test set paging) joins the set-up under way.
+  if (m.callConnected || (m.callPending && CallConnectsAtMs() != 0)) return;
   m.callPending = true;
   m.originatedAtMs = m.Now();
 }

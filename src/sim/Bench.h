@@ -70,7 +70,7 @@ class Bench {
   // test set's connector) and the call.
   void SetCell(int bandCode, int bchArfcn, int tchArfcn, double levelDbm, bool on);
   void SetMsTxLevel(int pcl);
-  void OriginateCall();
+  void OriginateCall();  // either side; joins a set-up already under way
   void EndCall();
   bool CallConnected();         // a call set up by now (takes a few seconds)
   uint64_t CallConnectsAtMs();  // when a pending set-up completes; 0 when it never will

@@ -478,7 +478,7 @@ HandsetReply SpecialEnable(Bench& bench, const Args& a) {
     case 54:
       h.backlight = false;
       return r;
-    case 100:  // back to signalling: the answer goes out, then test mode ends
+    case 100:  // back to signalling and dial the test call: the answer goes out first
       r.after = [&bench] {
         Bench::Handset& hs = bench.handset();
         hs.testInit = false;
@@ -486,6 +486,9 @@ HandsetReply SpecialEnable(Bench& bench, const Args& a) {
         hs.rfEnable = 0;
         hs.rxContinuous = false;
         bench.SetSignalling(true);
+        // A test set that only waits for the connection (4400) sees this call; one that pages
+        // the handset meanwhile (8960) joins it.
+        bench.OriginateCall();
       };
       return r;
     case 101:  // signalling off: a call is released

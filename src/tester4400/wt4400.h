@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "platform/visa/VisaTypes.h"
 
@@ -24,6 +25,9 @@ ViStatus wt4400_getIoMode(ViSession handle, int16_t* simulation, int16_t* checkO
                           int16_t* inCheck);
 ViStatus wt4400_trace(ViStatus status, const char* operation, const char* message,
                       ViSession handle);
+// Where trace mode 1 ("console") prints: stdout unless the program sends it elsewhere (a
+// command-line tool keeps stdout for its results); nullptr drops console lines.
+void wt4400_setConsole(FILE* stream);
 ViStatus wt4400_write(ViSession handle, const char* command);
 ViStatus wt4400_writeAndCheck(ViSession handle, const char* command);
 ViStatus wt4400_read(char* reply, int16_t maxCount, ViSession handle);
@@ -34,7 +38,7 @@ ViStatus wt4400_identify(ViSession handle, char* reply, int16_t maxCount);
 ViStatus wt4400_reset(ViSession handle);
 ViStatus wt4400_resetAndWait(ViSession handle);
 ViStatus wt4400_checkErrorQueue(ViSession handle);
-ViStatus wt4400_errorMessage(ViStatus status, char* text);  // text: 256 bytes
+ViStatus wt4400_errorMessage(ViStatus status, char* text);                 // text: 256 bytes
 ViStatus wt4400_errorText(ViSession handle, ViStatus status, char* text);  // text: 300 bytes
 ViStatus wt4400_revision(ViSession handle, char* driverRevision, char* instrumentRevision);
 ViStatus wt4400_findInstruments(char* list, int32_t listSize);
@@ -44,8 +48,8 @@ ViStatus wt4400_selectSystem(ViSession handle, int16_t mode);
 ViStatus wt4400_setCoupling(ViSession handle, const char* tableName, int16_t state);
 ViStatus wt4400_configureGenerator(ViSession handle, double frequencyMHz, double levelDbm,
                                    int16_t modulation, int16_t trainingSequenceState,
-                                   int16_t trainingSequence, int16_t bitPattern,
-                                   int16_t signalType, int16_t burstTimeslot);
+                                   int16_t trainingSequence, int16_t bitPattern, int16_t signalType,
+                                   int16_t burstTimeslot);
 ViStatus wt4400_waitConnected(ViSession handle, double timeoutSeconds);
 ViStatus wt4400_setStatistic(ViSession handle, int16_t selector);
 ViStatus wt4400_measureTxPower(ViSession handle, double* dbm, int16_t count);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "tester4400/wt4400.h"
@@ -83,6 +84,9 @@ ViStatus WaitComplete(ViSession handle);
 }  // namespace wt4400
 
 namespace wt4400 {
+// The console of trace mode 1 (wt4400_setConsole); nullptr when console lines are dropped.
+FILE* ConsoleStream();
+
 // A query whose reply holds count numbers (at most 32); simulated slots give zeros.
 ViStatus QueryValues(ViSession handle, const char* query, double* values, int count);
 // A set-up line followed by "*OPC?"; with acceptMinus310 the tester's -310 counts as done.

@@ -266,8 +266,10 @@ ViStatus wt4400_setIoMode(ViSession handle, int16_t ioMode, int16_t traceMode,
     case 0:
       break;
     case 1:
-      std::fputs(HEADER, stdout);
-      std::fflush(stdout);
+      if (FILE* console = wt4400::ConsoleStream()) {
+        std::fputs(HEADER, console);
+        std::fflush(console);
+      }
       break;
     case 2: {
       if (fileMode != 0 && fileMode != 1) return restore(VI_ERROR_PARAMETER4);

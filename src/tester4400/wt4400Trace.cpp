@@ -9,7 +9,16 @@ namespace {
 constexpr size_t FIRST_LINE_TEXT = 65;  // operation and message together
 constexpr size_t CONTINUATION_INDENT = 31;
 constexpr size_t CONTINUATION_TEXT = 59;
+FILE* console = stdout;
 }  // namespace
+
+FILE* wt4400::ConsoleStream() {
+  return console;
+}
+
+void wt4400_setConsole(FILE* stream) {
+  console = stream;
+}
 
 ViStatus wt4400_trace(ViStatus status, const char* operation, const char* message,
                       ViSession handle) {
@@ -35,10 +44,10 @@ ViStatus wt4400_trace(ViStatus status, const char* operation, const char* messag
       if (file == nullptr) continue;
       std::fprintf(file, "%s\n", line.c_str());
       std::fclose(file);
-    } else {
-      std::printf("%s\n", line.c_str());
+    } else if (console != nullptr) {
+      std::fprintf(console, "%s\n", line.c_str());
     }
   }
-  if (slot->traceMode != 2) std::fflush(stdout);
+  if (slot->traceMode != 2 && console != nullptr) std::fflush(console);
   return VI_SUCCESS;
 }

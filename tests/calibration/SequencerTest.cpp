@@ -143,6 +143,22 @@ TEST_F(CalBench, RxVisitsSeventeenChannelsAndBringsTheReportTo50) {
   }
 }
 
+// The 4400 originates nothing: it waits for the call the handset dials on "se 100".
+TEST_F(CalBench, RxOnThe4400RunsOnTheCallTheHandsetDials) {
+  Options options;
+  options.testSet = TESTSET_4400;
+  Start(options);
+  window->RunRxCal();
+  ASSERT_TRUE(RunUntilStepDone());
+  ASSERT_EQ(steps.back(), std::make_pair(STEP_RX, true))
+      << ::testing::PrintToString(notifier.results);
+  EXPECT_EQ(CountPrefix("spw 11 "), RX_CHANNELS.size());
+  for (size_t i = 0; i < RX_CHANNELS.size(); ++i) {
+    const double report = rig->bench().RxReportAt(RX_CHANNELS[i], -60.0);
+    EXPECT_LE(std::abs(report - 50.0), 1.0) << "channel " << RX_CHANNELS[i];
+  }
+}
+
 TEST_F(CalBench, RxCorrectionOutsideTwentyIsNotWrittenAndStopsWithSe101) {
   rig->bench().ForceDefect(sim::UnitDefect::RX);
   window->RunRxCal();

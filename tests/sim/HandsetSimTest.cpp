@@ -349,11 +349,21 @@ TEST(HandsetSim, RestartAndSignalling) {
   ASSERT_EQ(s.Ask("ti").cls, ANSWER_OK);
   ASSERT_EQ(s.Ask("tms 1").cls, ANSWER_OK);
   EXPECT_FALSE(s.bench.handset().signalling);
+  s.bench.SetCell(2, 80, 62, -58.8, true);
   ASSERT_EQ(s.Ask("se 100").cls, ANSWER_OK);
   EXPECT_TRUE(s.bench.handset().signalling);
   EXPECT_EQ(s.Ask("rfe 7").Byte(3), sim::STATUS_WRONG_MODE);
+  // ...and dials its test call: it connects with nobody paging it.
+  const uint64_t connectsAt = s.bench.CallConnectsAtMs();
+  ASSERT_NE(connectsAt, 0u);
+  EXPECT_LE(connectsAt, s.loop.Now() + 8000);
+  s.loop.RunFor(connectsAt - s.loop.Now());
+  EXPECT_TRUE(s.bench.CallConnected());
+  s.bench.OriginateCall();  // a test set paging now joins the call
+  EXPECT_TRUE(s.bench.CallConnected());
   ASSERT_EQ(s.Ask("se 101").cls, ANSWER_OK);
   EXPECT_FALSE(s.bench.handset().signalling);
+  EXPECT_FALSE(s.bench.CallConnected());
 }
 
 // Without power the handset answers nothing; after power-up it boots before it listens.
