@@ -92,11 +92,15 @@ AutoCalibration::~AutoCalibration() {
   if (Instruments().notifier == &notifier_) Instruments().notifier = nullptr;
 }
 
+void AutoCalibration::TakePort() {
+  port_.SetOwner(&exchange_);
+}
+
 void AutoCalibration::OnInit() {
   view_.SelectDefaults();
   SetCheckField(CalField::InstrumentCheck, false);
   SetCheckField(CalField::TargetCheck, false);
-  port_.SetOwner(&exchange_);
+  TakePort();
   view_.ResetLists();
   ResetProgress();
   active_step_ = STEP_IDLE;

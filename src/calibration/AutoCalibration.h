@@ -50,6 +50,9 @@ class AutoCalibration : public ExchangeClient, public TimerClient {
 
   // Dialog start: defaults, port ownership, lists, progress, status.
   void OnInit();
+  // Makes this window the receiver of the handset port's data again (part of OnInit; a tool
+  // that borrowed the link gives it back this way).
+  void TakePort();
 
   // Buttons and selections of the window.
   void OnAutoCalStart();

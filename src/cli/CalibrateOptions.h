@@ -34,6 +34,9 @@ struct CalibrateOptions {
   double defectRate = 0.1;
   bool benchLosses = true;  // enter the bench's own cable losses in the RF configuration
   bool stepGiven = false;
+  // Simulated test set: sigma of its TX power reading's scatter (dB, 0 = a reference reading).
+  double txScatterDb = 0.0;
+  bool txScatterGiven = false;
 };
 
 // Parses the arguments after "calibrate"; false with a one-line reason.

@@ -5,6 +5,7 @@
 #include "calibration/CalState.h"
 #include "calibration/ResultLog.h"
 #include "instruments/InstrumentState.h"
+#include "link/Exchange.h"
 #include "sim/Bench.h"
 
 namespace {
@@ -12,6 +13,7 @@ namespace {
 constexpr int HANDSET_PORT = 1;  // COM1
 constexpr uint32_t HANDSET_BAUD = 115200;
 constexpr uint64_t OPERATOR_DELAY_MS = 2000;
+constexpr uint32_t TEST_MODE_ANSWER_MS = 4000;
 constexpr const char* STATUS_CHECKING = "Checking the PHONE. Wait a moment !";
 constexpr const char* STATUS_REMOVE = "Remove the PHONE. !";
 constexpr const char* STATUS_READY = "Ready to Test. !";
@@ -135,6 +137,10 @@ HandsetRecord CalibrationRun::RunOne(const std::string& step, int handsetNumber,
   } else if (step == "gsm") {
     w.RunGsmTx();
   } else if (step == "dcs") {
+    if (!EnterTestMode()) {
+      Finish(false, "the handset did not enter test mode (\"ti\", \"tms 1\")");
+      return finished_.back();
+    }
     w.RunDcsTx();
   } else {
     w.OnBatteryCal();
@@ -150,6 +156,48 @@ HandsetRecord CalibrationRun::RunOne(const std::string& step, int handsetNumber,
     return current_;
   }
   return finished_.back();
+}
+
+// DCS TX follows GSM TX in a full run and finds the handset in test mode; run alone it would
+// have every RF command refused. The tool enters test mode first, as GSM TX does.
+bool CalibrationRun::EnterTestMode() {
+  struct OneAnswer : ExchangeClient {
+    AnswerClass cls = ANSWER_NONE;
+    bool done = false;
+    void DecodeAnswer(Exchange& ex) override {
+      const AnswerClass c = ex.CheckAnswer();
+      if (c == ANSWER_NONE || c == ANSWER_OTHER) return;
+      cls = c;
+      done = true;
+      ex.StopTimers();
+    }
+    void OnAnswerTimeout(Exchange& ex) override {
+      done = true;
+      ex.StopTimers();
+    }
+  };
+  OneAnswer client;
+  Exchange exchange(loop_, port_, client, TEST_MODE_ANSWER_MS);
+  exchange.onWire = [this](const uint8_t* wire, size_t count) {
+    Transmitted(Cal().LastCommandLine, wire, count, false);
+  };
+  port_.SetOwner(&exchange);
+  bool ok = true;
+  for (const char* line : {"ti", "tms 1"}) {
+    client = OneAnswer{};
+    CalEncode(line);
+    exchange.LoadFrame();
+    exchange.TransmitFrame();
+    run_until_([&client] { return client.done; }, TEST_MODE_ANSWER_MS * 2);
+    if (client.cls != ANSWER_OK) {
+      ok = false;
+      break;
+    }
+  }
+  exchange.StopTimers();
+  window_->TakePort();
+  view_.Line(ok ? "Test mode entered (ti, tms 1)" : "Test mode refused or no answer");
+  return ok;
 }
 
 void CalibrationRun::PrepareProduction(int handsets) {

@@ -60,6 +60,7 @@ class CalibrationRun : public AutoCalibrationObserver {
   void StepFinished(int activeStep, bool ok) override;
 
  private:
+  bool EnterTestMode();
   void StartRecord(int handsetNumber);
   void Finish(bool success, const std::string& message);
   void OnStatus(const std::string& text);

@@ -115,6 +115,7 @@ int RunCalibrate(const std::vector<std::string>& args) {
     config.seed = o.seed;
     config.supplyModel = o.supplyModel;
     SimBenchRig rig(config);
+    rig.bench().SetTxMeasurementScatter(o.txScatterDb);
     SimLoop& loop = rig.loop();
     auto runUntil = [&loop](const std::function<bool()>& done, uint64_t limit) {
       return loop.RunUntil(done, limit);

@@ -62,9 +62,13 @@ class Bench {
   double SupplyCurrentA();  // with small noise
 
   // Test set, TX side: power in dBm arriving at the test set's RF input from the handset's
-  // transmission on uplink ARFCN arfcn (physical path loss applied, noise <= 0.05 dB);
-  // NaN when the handset is not transmitting there.
+  // transmission on uplink ARFCN arfcn (physical path loss applied, plus the measurement
+  // scatter when one is set); NaN when the handset is not transmitting there.
   double TxPowerAtTestSetDbm(int arfcn);
+  // Repeatability scatter of that reading: Gaussian with this sigma, never beyond 0.05 dB.
+  // Off by default: the test set is the reference the calibration is judged against.
+  void SetTxMeasurementScatter(double sigmaDb);
+  double TxMeasurementLimitDb() const;  // the largest error a reading can carry now
 
   // Test set, RX side: the downlink cell (band code 2/3, channels, output level in dBm at the
   // test set's connector) and the call.

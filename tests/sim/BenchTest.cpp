@@ -145,12 +145,17 @@ TEST(BenchTx, PowerRisesWithDacAtTheStationsSlopes) {
   }
 }
 
-TEST(BenchTx, MeasurementNoiseStaysWithinFiveHundredthsOfADb) {
+TEST(BenchTx, MeasurementScatterStaysWithinFiveHundredthsOfADb) {
   VirtualBench v(4);
   Transmit(v.bench, 62, 5);
   const double truth =
       v.bench.TrueTxPowerDbm(BAND_GSM, 2, v.bench.handset().eeprom.Apc(BAND_GSM, 2, 5)) -
       v.bench.PathLossDb(sim::UplinkMHz(62));
+  EXPECT_EQ(v.bench.TxPowerAtTestSetDbm(62), truth);  // by default the reading is the truth
+  EXPECT_EQ(v.bench.TxMeasurementLimitDb(), 0.0);
+  v.bench.SetTxMeasurementScatter(0.015);
+  EXPECT_GT(v.bench.TxMeasurementLimitDb(), 0.0);
+  EXPECT_LE(v.bench.TxMeasurementLimitDb(), 0.05);
   double sum = 0, sum2 = 0;
   for (int i = 0; i < 500; ++i) {
     const double e = v.bench.TxPowerAtTestSetDbm(62) - truth;
