@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "cli/RunCli.h"
 #include "link/Bcommand.h"
 #include "sim/LinkHarness.h"
 
@@ -97,26 +96,12 @@ TEST(LinkCli, HexArgumentsSeparateJoinedOrMixed) {
   EXPECT_EQ(error, "not a hex byte: '0g'");
 }
 
-struct CliRun {
-  int status;
-  std::string out;
-};
-
-// Runs the program with a hard deadline; stderr is folded into the output.
-CliRun RunCli(const std::string& args) {
-  const std::string command = std::string("timeout 20 ") + TESMIRA_CLI_PATH + " " + args + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {-1, ""};
-  std::string out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int raw = pclose(pipe);
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out};
+clitest::CliRun RunCli(const std::string& args) {
+  return clitest::RunCli(args, clitest::Stderr::Fold);
 }
 
 TEST(LinkCli, ProgramSendsLinesInOrderAndRejectsBadArguments) {
-  CliRun r = RunCli("encode 'txpw 1 7' 'TI' '// x' 'mw'");
+  clitest::CliRun r = RunCli("encode 'txpw 1 7' 'TI' '// x' 'mw'");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             "ENC_OK payload=36 01 00 07 00 30 wire=02 14 36 01 00 07 00 30 02\n"

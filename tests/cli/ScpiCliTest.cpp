@@ -1,29 +1,17 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <string>
+
+#include "cli/RunCli.h"
 
 // tesmira-cli scpi against the simulated bench in process: replies, the error queue, exit codes.
 namespace {
 
-struct Result {
-  std::string out;  // stdout only
-  int status = -1;
-};
+using Result = clitest::CliRun;
 
+// stderr is dropped: the tests look at what a script would read.
 Result RunScpi(const std::string& args) {
-  // stderr is dropped: the tests look at what a script would read.
-  const std::string command =
-      std::string("timeout 20 ") + TESMIRA_CLI_PATH + " scpi " + args + " 2>/dev/null";
-  Result result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  char buf[512];
-  while (size_t n = fread(buf, 1, sizeof buf, pipe)) result.out.append(buf, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  return clitest::RunCli("scpi " + args, clitest::Stderr::Drop);
 }
 
 TEST(ScpiCli, QueriesPrintTheirRepliesThenTheErrorQueue) {
