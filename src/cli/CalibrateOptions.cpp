@@ -11,7 +11,8 @@ const char* const CALIBRATE_USAGE =
     "[--supply 3631A|3632A|3633A|66311B|none] [--mode board|rf] [--handsets N] [--model TEXT] "
     "[--stage DVT1|DVT2|DVT3|MVT1|MVT2|MP] [--name TEXT] [--trace FILE] [--json FILE] "
     "[--log FILE|none] [--gsm-bch N] [--gsm-tch A,B,C] [--gsm-loss L[,L,L]] [--dcs-bch N] "
-    "[--dcs-tch A,B,C] [--dcs-loss L[,L,L]] [--max-minutes M] [--quiet] [--tx-scatter DB] "
+    "[--dcs-tch A,B,C] [--dcs-loss L[,L,L]] [--max-minutes M] [--quiet] [--power-on] "
+    "[--tx-scatter DB] "
     "[--population N --seed S [--defect-rate R] [--dialog-losses]]";
 
 namespace {
@@ -226,6 +227,8 @@ bool ParseCalibrateOptions(const std::vector<std::string>& args, CalibrateOption
         return error = "bad defect rate", false;
     } else if (key == "--dialog-losses") {
       o.benchLosses = false;
+    } else if (key == "--power-on") {
+      o.powerOn = true;
     } else if (key == "--tx-scatter") {
       if (!take(v) || !ParseReal(v, 0.0, 0.05, o.txScatterDb))
         return error = "bad --tx-scatter (sigma in dB, 0 to 0.05)", false;
@@ -241,6 +244,9 @@ bool ParseCalibrateOptions(const std::vector<std::string>& args, CalibrateOption
   if (o.population > 0 && o.mode == 1) return error = "--population runs in board mode", false;
   if (seedGiven && !o.sim) return error = "--seed needs --sim", false;
   if (o.txScatterGiven && !o.sim) return error = "--tx-scatter needs --sim", false;
+  if (o.powerOn && o.sim)
+    return error = "--power-on is for a real bench (--sim powers its jig)", false;
+  if (o.powerOn && o.supplyType == SUPPLY_NONE) return error = "--power-on needs a supply", false;
   if (o.handsetsGiven && o.mode != 1) return error = "--handsets needs --mode rf", false;
   if (o.mode == 1 && o.supplyType == SUPPLY_NONE) {
     return error = "--mode rf detects handsets by the supply current: it needs a supply", false;

@@ -25,6 +25,9 @@ struct CalibrateOptions {
   bool logGiven = false;
   bool quiet = false;
   uint32_t maxMinutes = 60;  // station time allowed for one handset
+  // Real bench: switch the supply on at 3.8 V / 3 A after the instrument check, as the operator
+  // would at its front panel (the reset at open leaves the output of most models off).
+  bool powerOn = false;
 
   // RF configuration as the dialog hands it over (defaults: confirmed untouched).
   std::array<double, 16> rf{};

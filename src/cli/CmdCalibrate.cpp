@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "calibration/AutoCalibration.h"
 #include "calibration/CalState.h"
 #include "cli/CalibrateOptions.h"
 #include "cli/CalibrationRun.h"
 #include "cli/CliCommand.h"
 #include "cli/TracingLoop.h"
 #include "instruments/InstrumentState.h"
+#include "instruments/Supply.h"
 #include "link/CComm.h"
 #include "platform/PollLoop.h"
 #include "platform/visa/SimDevice.h"
@@ -56,6 +58,19 @@ void PowerTheJig(SimBenchRig& rig) {
 }
 
 namespace {
+
+// On a real bench a handset without power would have every request resent until --max-minutes;
+// the supply current tells at once.
+void WarnWithoutCurrent() {
+  if (Instruments().SupplyHandle == 0) return;
+  const double amps = ReadSupplyCurrent();
+  if (amps >= PHONE_OUT_CURRENT_A) return;
+  std::fprintf(stderr,
+               "tesmira-cli calibrate: the handset draws %.3f A: is it in the jig and powered? "
+               "(the supply's reset at the instrument check leaves the output off; --power-on "
+               "switches it on at 3.8 V)\n",
+               amps);
+}
 
 void PrintOutcome(CalibrationRun& run, const HandsetRecord& r) {
   std::printf("\n");
@@ -150,7 +165,11 @@ int RunCalibrate(const std::vector<std::string>& args) {
       loop.onBusyWait = [&run](uint32_t ms) { run.trace().Wait(ms); };
       loop.onTimer = [&run](int id) { run.trace().Timer(id); };
     }
-    status = Calibrate(o, run, json.get(), nullptr);
+    if (o.powerOn) run.afterInstrumentCheck = [] { SetSupplyNominal(); };
+    status = Calibrate(o, run, json.get(), [&o, &runUntil] {
+      if (o.powerOn) runUntil([] { return false; }, BOOT_WAIT_MS);
+      WarnWithoutCurrent();
+    });
   }
   std::fflush(stdout);
   return status;

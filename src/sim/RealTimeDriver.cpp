@@ -4,14 +4,11 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <utility>
 #include <vector>
-
-namespace {
-// While events are pending the clock is sampled every millisecond (the loop's resolution).
-constexpr int PENDING_POLL_MS = 1;
-}  // namespace
 
 RealTimeDriver::RealTimeDriver(SimLoop& loop)
     : loop_(loop), start_(std::chrono::steady_clock::now()), start_ms_(loop.Now()) {
@@ -51,7 +48,13 @@ void RealTimeDriver::RunOnce(int maxWaitMs) {
   std::vector<pollfd> fds;
   if (wake_[0] >= 0) fds.push_back({wake_[0], POLLIN, 0});
   for (const auto& w : watches_) fds.push_back({w.first, POLLIN, 0});
-  const int timeout = loop_.PendingEvents() > 0 ? PENDING_POLL_MS : maxWaitMs;
+  // Sleep until the next simulated event is due, not a fixed tick: an idle bench costs nothing.
+  int timeout = maxWaitMs;
+  const uint64_t next = loop_.NextEventMs();
+  if (next != UINT64_MAX) {
+    const uint64_t now = loop_.Now();
+    timeout = next <= now ? 0 : static_cast<int>(std::min<uint64_t>(next - now, timeout));
+  }
   const int n = poll(fds.data(), fds.size(), stop_.load() ? 0 : timeout);
   CatchUp();
   if (n <= 0) return;  // time-out, or a signal: the caller looks at Stopped()

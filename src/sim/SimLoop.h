@@ -41,6 +41,10 @@ class SimLoop : public EventLoop {
   bool QuitRequested() const { return quit_; }
   bool TimerArmed(TimerClient* client, int id) const { return timers_.count({client, id}) != 0; }
   size_t PendingEvents() const { return events_.size(); }
+  // When the earliest pending event is due; UINT64_MAX when none is.
+  uint64_t NextEventMs() const {
+    return events_.empty() ? UINT64_MAX : events_.begin()->first.first;
+  }
 
   // Observers for tracing: a busy wait (its length) and a timer about to be dispatched.
   std::function<void(uint32_t ms)> onBusyWait;
