@@ -163,6 +163,7 @@ TEST_F(CalibrateCli, ExitStatuses) {
       {"calibrate --sim --step nothing", 2},
       {"calibrate --population 10", 2},  // populations are simulated
       {"calibrate --sim --tx-scatter 0.2", 2},
+      {"calibrate --sim --power-on", 2},  // the simulated operator powers the jig
       {"calibrate --sim --mode rf --supply none", 2},
   };
   for (const Case& c : cases)
