@@ -17,6 +17,7 @@
 #include "sim/Bench.h"
 #include "sim/SimLoop.h"
 #include "sim/bench/BenchService.h"
+#include "support/Deadline.h"
 
 // tesmira-bench in miniature for tests over real sockets: its own thread runs a SimLoop that
 // follows the real clock and serves the watched descriptors with poll(). Everything on the
@@ -77,34 +78,6 @@ class LoopbackBench {
   std::thread thread_;
 };
 
-// Ends the test program when a test overruns: a hang fails instead of blocking.
-class Deadline {
- public:
-  explicit Deadline(std::chrono::milliseconds limit) {
-    thread_ = std::thread([this, limit] {
-      std::unique_lock<std::mutex> lock(mutex_);
-      if (!cv_.wait_for(lock, limit, [this] { return done_; })) {
-        std::fprintf(stderr, "\nhard deadline of %lld ms exceeded (hang)\n",
-                     static_cast<long long>(limit.count()));
-        std::fflush(stderr);
-        std::_Exit(1);
-      }
-    });
-  }
-  ~Deadline() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    cv_.notify_all();
-    thread_.join();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool done_ = false;
-  std::thread thread_;
-};
+using testsupport::Deadline;
 
 }  // namespace testing_instruments

@@ -25,42 +25,13 @@
 
 #include "link/Port.h"
 #include "platform/Notifier.h"
+#include "support/Deadline.h"
 
 namespace testing_serial {
 
 using namespace std::chrono_literals;
 
-// Ends the whole test program when a test overruns, so a hang fails instead of blocking CI.
-class Deadline {
- public:
-  explicit Deadline(std::chrono::milliseconds limit) {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "?";
-    thread_ = std::thread([this, limit, name] {
-      std::unique_lock<std::mutex> lock(mutex_);
-      if (!cv_.wait_for(lock, limit, [this] { return done_; })) {
-        std::fprintf(stderr, "\n%s: hard deadline of %lld ms exceeded (hang)\n", name.c_str(),
-                     static_cast<long long>(limit.count()));
-        std::fflush(stderr);
-        std::_Exit(1);
-      }
-    });
-  }
-  ~Deadline() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    cv_.notify_all();
-    thread_.join();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool done_ = false;
-  std::thread thread_;
-};
+using testsupport::Deadline;
 
 // Polls cond (for states no event loop reports, e.g. driver buffers) until it holds or limit.
 inline bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds limit) {
