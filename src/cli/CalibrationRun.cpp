@@ -194,8 +194,7 @@ bool CalibrationRun::EnterTestMode() {
       break;
     }
   }
-  exchange.StopTimers();
-  window_->TakePort();
+  window_->TakePort();  // the borrowed exchange kills its timers as it goes
   view_.Line(ok ? "Test mode entered (ti, tms 1)" : "Test mode refused or no answer");
   return ok;
 }

@@ -40,7 +40,6 @@ class SimLoop : public EventLoop {
   void Quit() { quit_ = true; }
   bool QuitRequested() const { return quit_; }
   bool TimerArmed(TimerClient* client, int id) const { return timers_.count({client, id}) != 0; }
-  size_t PendingEvents() const { return events_.size(); }
   // When the earliest pending event is due; UINT64_MAX when none is.
   uint64_t NextEventMs() const {
     return events_.empty() ? UINT64_MAX : events_.begin()->first.first;
