@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "instruments/InstrumentState.h"
+
 namespace testing_instruments {
 
 ViStatus CallLog::Status(const std::string& op) {
@@ -236,6 +238,17 @@ void InstallRecordingDrivers(CallLog& log) {
   d.e3631a = std::make_shared<RecordingE3631A>(log);
   d.e3632a = std::make_shared<RecordingE3632A>(log);
   d.hp66311b = std::make_shared<Recording66311B>(log);
+}
+
+void OpenDcsTestSet(int32_t type, const CallLog& log) {
+  InstrumentState& s = Instruments();
+  s.TestSetType = type;
+  s.TestSetHandle = log.handle;
+  s.BandCode = BAND_DCS1800;
+  s.BchChannel = 512;
+  s.TchChannel = 698;
+  s.MsPowerLevel = 105;
+  s.PathLoss = -1.7;
 }
 
 }  // namespace testing_instruments

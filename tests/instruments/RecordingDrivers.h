@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -34,5 +35,9 @@ std::string Num(double value);  // as the log prints reals: 947467000, -1.7, 3.8
 
 // Installs the five doubles into Drivers(); they log into log.
 void InstallRecordingDrivers(CallLog& log);
+
+// An open test set of the given type (the doubles' handle), working on a DCS sub-band:
+// BCH 512, TCH 698, PCL 5 (held plus 100), loss -1.7 dB.
+void OpenDcsTestSet(int32_t type, const CallLog& log);
 
 }  // namespace testing_instruments

@@ -40,16 +40,7 @@ class TestSetErrors : public ::testing::Test {
     SetDebugSink(nullptr);
     ResetInstrumentState();
   }
-  void OpenAs(int32_t type) {
-    InstrumentState& s = Instruments();
-    s.TestSetType = type;
-    s.TestSetHandle = log_.handle;
-    s.BandCode = BAND_DCS1800;
-    s.BchChannel = 512;
-    s.TchChannel = 698;
-    s.MsPowerLevel = 105;
-    s.PathLoss = -1.7;
-  }
+  void OpenAs(int32_t type) { testing_instruments::OpenDcsTestSet(type, log_); }
 
   CallLog log_;
   RecordingNotifier notifier_;

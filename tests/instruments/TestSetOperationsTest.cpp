@@ -25,16 +25,7 @@ class TestSetOperations : public ::testing::Test {
   void TearDown() override { ResetInstrumentState(); }
 
   // An open test set of the given type, working on a DCS sub-band.
-  void OpenAs(int32_t type) {
-    InstrumentState& s = Instruments();
-    s.TestSetType = type;
-    s.TestSetHandle = log_.handle;
-    s.BandCode = BAND_DCS1800;
-    s.BchChannel = 512;
-    s.TchChannel = 698;
-    s.MsPowerLevel = 105;  // DCS PCL 5, held plus 100
-    s.PathLoss = -1.7;
-  }
+  void OpenAs(int32_t type) { testing_instruments::OpenDcsTestSet(type, log_); }
   void Gsm() {
     InstrumentState& s = Instruments();
     s.BandCode = BAND_GSM900;
