@@ -63,6 +63,7 @@ class BurstPort : public Port {
   bool IsOpen() const override { return true; }
   void Purge() override {}
   void SetOwner(PortOwner*) override {}
+  PortOwner* Owner() const override { return nullptr; }
   void SendBytes(const uint8_t*, size_t) override {}
   size_t SendAll(const uint8_t*, size_t count) override { return count; }
   size_t ReadAvailable(uint8_t*, size_t) override { return 0; }

@@ -39,3 +39,18 @@ function(tesmira_test name)
                        PROPERTIES TIMEOUT 60
                        ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# The Qt side of a source folder: its windows and dialogs (files named Qt*, *Dlg*, *Wnd*,
+# *Window*, or under ui/), one Qt Widgets library beside the folder's plain one.
+function(tesmira_ui_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER sources INCLUDE REGEX "/(Qt[^/]*|[^/]*(Dlg|Wnd|Window)[^/]*)\\.cpp$|/ui/")
+  if(NOT sources)
+    return()
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} Qt6::Widgets)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+endfunction()

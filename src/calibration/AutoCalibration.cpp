@@ -83,7 +83,6 @@ AutoCalibration::AutoCalibration(EventLoop& loop, Port& port, AutoCalibrationVie
 }
 
 AutoCalibration::~AutoCalibration() {
-  port_.SetOwner(nullptr);  // no burst may reach a window that is gone
   loop_.KillTimer(this, TIMER_RESUME);
   loop_.KillTimer(this, TIMER_PHONE_IN);
   loop_.KillTimer(this, TIMER_PHONE_OUT);

@@ -45,6 +45,7 @@ class CComm : public Port {
   bool IsOpen() const override { return open_.load(std::memory_order_acquire); }
   void Purge() override;
   void SetOwner(PortOwner* owner) override { owner_ = owner; }
+  PortOwner* Owner() const override { return owner_; }
   void SendBytes(const uint8_t* bytes, size_t count) override;
   size_t SendAll(const uint8_t* bytes, size_t count) override;
   size_t ReadAvailable(uint8_t* buffer, size_t max) override;

@@ -9,6 +9,7 @@ Exchange::Exchange(EventLoop& loop, Port& port, ExchangeClient& client, uint32_t
     : loop_(loop), port_(port), client_(client), answer_timeout_ms_(answerTimeoutMs) {}
 
 Exchange::~Exchange() {
+  port_.ReleaseOwner(this);
   StopTimers();
 }
 

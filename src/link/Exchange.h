@@ -38,7 +38,7 @@ class Exchange : public PortOwner, public TimerClient {
   static constexpr uint32_t FRAME_SIZE = 4096;
 
   Exchange(EventLoop& loop, Port& port, ExchangeClient& client, uint32_t answerTimeoutMs);
-  ~Exchange() override;  // kills both timers
+  ~Exchange() override;  // leaves the port (when it owns it) and kills both timers
 
   void Reset();  // ring indices and lengths 0, flags clear
   void SetAnswerTimeout(uint32_t ms) { answer_timeout_ms_ = ms; }

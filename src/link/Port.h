@@ -22,14 +22,20 @@ class Port {
 
   virtual ~Port() = default;
   virtual bool Open(int portNumber, uint32_t baud) = 0;  // success at once when already open
-  virtual bool Close() = 0;                               // always true
+  virtual bool Close() = 0;                              // always true
   virtual bool IsOpen() const = 0;
   virtual void Purge() = 0;  // drop what the driver holds in both directions
   virtual void SetOwner(PortOwner* owner) = 0;
+  virtual PortOwner* Owner() const = 0;
+  // An owner that goes away leaves the port, so a later burst is lost instead of reaching it;
+  // another window that took the port meanwhile keeps it.
+  void ReleaseOwner(const PortOwner* owner) {
+    if (Owner() == owner) SetOwner(nullptr);
+  }
   // One complete handset wire frame; nothing when closed or when the first byte is 0.
   virtual void SendBytes(const uint8_t* bytes, size_t count) = 0;
   virtual size_t SendAll(const uint8_t* bytes, size_t count) = 0;  // returns bytes written
-  virtual size_t ReadAvailable(uint8_t* buffer, size_t max) = 0;    // never waits
+  virtual size_t ReadAvailable(uint8_t* buffer, size_t max) = 0;   // never waits
   virtual void SetQueueMode(bool on) = 0;
 
   // Message mode: the last burst handed to the owner.

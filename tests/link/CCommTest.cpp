@@ -4,9 +4,11 @@
 #include <sys/file.h>
 #include <termios.h>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
+#include "link/Exchange.h"
 #include "link/PtyHelpers.h"
 #include "platform/PollLoop.h"
 
@@ -368,6 +370,54 @@ TEST_F(CCommTest, LostDeviceEndsTheReaderClosesThePortAndIsReportedOnce) {
     port.Close();  // before the new far end goes away, which would be a loss of its own
     EXPECT_EQ(loop_.PostedWaiting(), 0u);
   }
+}
+
+// ---- a window that goes away while its handset keeps talking ----
+
+struct CountingClient : ExchangeClient {
+  int frames = 0;
+  void DecodeAnswer(Exchange& ex) override {
+    if (ex.CheckAnswer() != ANSWER_NONE) ++frames;
+  }
+  void OnAnswerTimeout(Exchange& ex) override { ex.StopTimers(); }
+};
+
+TEST_F(CCommTest, ClosedWindowLosesTheBurstsThatFollowAndKeepsNoClaimOnThePort) {
+  CComm port(loop_, &notifier_);
+  ASSERT_TRUE(port.Open(PORT, 115200));
+  CountingClient client;
+  auto window = std::make_unique<Exchange>(loop_, port, client, 3000);
+  port.SetOwner(window.get());
+
+  // The handset keeps sending answers; each write is its own burst.
+  std::atomic<bool> talking{true};
+  const std::vector<uint8_t> answer = {0x02, 0x14, 0x54, 0x00, 0x06, 0x42, 0x02};
+  std::thread handset([&] {
+    while (talking) {
+      if (!far_.Write(answer)) break;
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  ASSERT_TRUE(Pump([&] { return window->RingCount() > 0; }));
+  // Closed with hand-overs already posted and more on the wire: those find no owner.
+  window.reset();
+  EXPECT_EQ(port.Owner(), nullptr);
+  const auto until = std::chrono::steady_clock::now() + 100ms;
+  while (std::chrono::steady_clock::now() < until) loop_.PumpMessages();
+
+  // A window opened later owns the port again and hears the handset.
+  auto next = std::make_unique<Exchange>(loop_, port, client, 3000);
+  port.SetOwner(next.get());
+  EXPECT_TRUE(Pump([&] { return next->RingCount() > 0; }));
+  talking = false;
+  handset.join();
+
+  // Closing a window that no longer owns the port leaves the owner alone.
+  auto stale = std::make_unique<Exchange>(loop_, port, client, 3000);
+  stale.reset();
+  EXPECT_EQ(port.Owner(), next.get());
+  next.reset();
+  port.Close();
 }
 
 }  // namespace
