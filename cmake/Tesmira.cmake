@@ -25,16 +25,23 @@ function(tesmira_add_library name sources)
   endif()
 endfunction()
 
-# One GoogleTest program per test folder; each test case is its own ctest entry.
+# One GoogleTest program per test folder; each test case is its own ctest entry. QT_GUI: the
+# program runs inside a QApplication (offscreen), for window tests.
 function(tesmira_test name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "QT_GUI" "" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
   endif()
+  if(ARG_QT_GUI)
+    list(APPEND sources ${PROJECT_SOURCE_DIR}/tests/support/QtGuiTestMain.cpp)
+    set(main_lib Qt6::Widgets Qt6::Test)
+  else()
+    set(main_lib GTest::gtest_main)
+  endif()
   add_executable(${name} ${sources})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock ${main_lib})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
                        PROPERTIES TIMEOUT 60
                        ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
