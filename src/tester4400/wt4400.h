@@ -41,6 +41,9 @@ ViStatus wt4400_checkErrorQueue(ViSession handle);
 ViStatus wt4400_errorMessage(ViStatus status, char* text);                 // text: 256 bytes
 ViStatus wt4400_errorText(ViSession handle, ViStatus status, char* text);  // text: 300 bytes
 ViStatus wt4400_revision(ViSession handle, char* driverRevision, char* instrumentRevision);
+// The instruments VISA finds ("?*INSTR"), each in its short form ("GPIB0::4", "ASRL1"), joined
+// by ','. listSize is the buffer's size, kept so the list can never overrun it; a list that does
+// not fit ends at the last whole entry and gives VI_SUCCESS_MAX_CNT.
 ViStatus wt4400_findInstruments(char* list, int32_t listSize);
 
 // Configuration and measurements the station uses.

@@ -1,4 +1,6 @@
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "tester4400/wt4400Families.h"
@@ -78,6 +80,42 @@ ViStatus wt4400_setGprsLevel(ViSession handle, double levelDbm) {
   char line[64];
   std::snprintf(line, sizeof line, ":CONF:GPRS:BS:LEV %g", levelDbm);
   return GuardedSetup(handle, levelDbm >= -120.0 && levelDbm <= -10.0, line);
+}
+
+ViStatus wt4400_setGprsMultislotLevels(ViSession handle, const double* levelsDbm, int16_t count) {
+  bool ok = levelsDbm != nullptr && count >= 1 && count <= 8;
+  std::string line = ":CONF:GPRS:BS:MSL:LEV ";
+  for (int16_t i = 0; ok && i < count; ++i) {
+    ok = levelsDbm[i] >= -120.0 && levelsDbm[i] <= -10.0;
+    char value[32];
+    std::snprintf(value, sizeof value, i + 1 < count ? "%g," : "%g", levelsDbm[i]);
+    line += value;
+  }
+  return GuardedSetup(handle, ok, line);
+}
+
+ViStatus wt4400_setGprsUnusedSlotLevel(ViSession handle, double levelDbm) {
+  char line[64];
+  std::snprintf(line, sizeof line, ":CONF:GPRS:BS:MSL:LEV:UNUS %g", levelDbm);
+  return GuardedSetup(handle, levelDbm >= -120.0 && levelDbm <= -10.0, line);
+}
+
+ViStatus wt4400_setGprsSlotList(ViSession handle, const char* header, const int16_t slots[4]) {
+  // The header goes into the line as it is: only a GPRS configuration path is taken.
+  bool ok = header != nullptr && slots != nullptr;
+  const size_t length = ok ? strnlen(header, 65) : 0;
+  ok = ok && length <= 64 && std::strncmp(header, ":CONF:GPRS:", 11) == 0;
+  for (size_t i = 0; ok && i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(header[i]);
+    ok = std::isalnum(c) || c == ':';
+  }
+  for (int i = 0; ok && i < 4; ++i) ok = slots[i] >= 0 && slots[i] <= 7;
+  char line[128] = "";
+  if (ok) {
+    std::snprintf(line, sizeof line, "%s %d,%d,%d,%d", header, slots[0], slots[1], slots[2],
+                  slots[3]);
+  }
+  return GuardedSetup(handle, ok, line);
 }
 
 ViStatus wt4400_setGprsPdtch(ViSession handle, int16_t arfcn) {

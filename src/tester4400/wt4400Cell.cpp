@@ -51,7 +51,11 @@ ViStatus wt4400_setCellLevel(ViSession handle, double levelDbm) {
   if (guard < VI_SUCCESS) return guard;
   if (!(levelDbm >= -120.0 && levelDbm <= -10.0)) return WT4400_OUT_OF_RANGE;
   wt4400::SettingCache& cache = SlotOf(handle)->cache;
-  if (cache.levelKnown && cache.cellLevelDbm == levelDbm) return VI_SUCCESS;
+  // Unchanged: no line, but the completion query still runs, as for the traffic set-up.
+  if (cache.levelKnown && cache.cellLevelDbm == levelDbm) {
+    const ViStatus status = wt4400::WaitComplete(handle);
+    return status == WT4400_INSTR_ERROR_BASE - 310 ? VI_SUCCESS : status;
+  }
   char line[64];
   std::snprintf(line, sizeof line, "CONF:GSM:BS:LEVEL %lf", levelDbm);
   const ViStatus status = wt4400::SetupLine(handle, line, true);

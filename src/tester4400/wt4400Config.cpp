@@ -30,13 +30,14 @@ bool FrequencyInRange(double mhz) {
   return (mhz > 800.0 && mhz < 1000.0) || (mhz > 1700.0 && mhz < 2000.0);
 }
 
-// Parts of one "RFG:" line: relative ones continue the RFG subsystem, absolute ones (":RFG:...")
-// name their full path. The line starts with "RFG:" unless its first part is absolute.
+// Parts of one line that starts "RFG:": relative parts continue the RFG subsystem, absolute ones
+// (":RFG:...") name their full path. An absolute first part loses its leading colon, which
+// names the same node from the start of a message.
 std::string JoinGeneratorParts(const std::vector<std::string>& parts) {
   std::string line;
   for (const auto& part : parts) {
     if (line.empty()) {
-      line = part.front() == ':' ? part : "RFG:" + part;
+      line = part.front() == ':' ? part.substr(1) : "RFG:" + part;
     } else {
       line += ";" + part;
     }
@@ -120,12 +121,18 @@ ViStatus wt4400_configureGenerator(ViSession handle, double frequencyMHz, double
                                    int16_t burstTimeslot) {
   const ViStatus guard = wt4400::Guard(handle);
   if (guard < VI_SUCCESS) return guard;
-  // Every value is checked before anything is sent; 0 leaves a setting as it is.
+  // Every value is checked before anything is sent; 0 leaves a setting as it is. A part given
+  // with a modulation or signal type it does not belong to is out of range too: left out, it
+  // would leave the generator other than the caller asked.
   if (frequencyMHz != 0.0 && !FrequencyInRange(frequencyMHz)) return WT4400_OUT_OF_RANGE;
   if (levelDbm != 0.0 && !LevelInRange(levelDbm)) return WT4400_OUT_OF_RANGE;
   if (modulation < 0 || modulation > 2 || trainingSequenceState < 0 || trainingSequenceState > 2 ||
       trainingSequence < 0 || trainingSequence > 7 || bitPattern < 0 || bitPattern > 9 ||
       signalType < 0 || signalType > 2 || burstTimeslot < 0 || burstTimeslot > 7) {
+    return WT4400_OUT_OF_RANGE;
+  }
+  if (burstTimeslot != 0 && signalType != 2) return WT4400_OUT_OF_RANGE;
+  if (modulation == 1 && (trainingSequenceState != 0 || trainingSequence != 0 || bitPattern != 0)) {
     return WT4400_OUT_OF_RANGE;
   }
   static const char* const BIT_PATTERNS[] = {"PRBS9", "PRBS15", "PRBS23", "ALLZ", "ALLO",
@@ -135,20 +142,14 @@ ViStatus wt4400_configureGenerator(ViSession handle, double frequencyMHz, double
   if (levelDbm != 0.0) parts.push_back("LEV " + Printf("%lf", levelDbm));
   if (modulation != 0) parts.push_back(std::string("MOD ") + (modulation == 1 ? "NO" : "GMSK"));
   if (signalType != 0) parts.push_back(std::string("STYP ") + (signalType == 1 ? "BURS" : "CWAV"));
-  // The burst timeslot belongs to the continuous-wave signal type; the training sequence and
-  // bit pattern only mean something with modulation. Given otherwise, they are left out.
-  if (burstTimeslot != 0 && signalType == 2) {
-    parts.push_back(":RFG:BURS:TSL " + std::to_string(burstTimeslot));
+  if (burstTimeslot != 0) parts.push_back(":RFG:BURS:TSL " + std::to_string(burstTimeslot));
+  if (trainingSequenceState != 0) {
+    parts.push_back(std::string(":RFG:MOD:TSEQ:STAT ") +
+                    (trainingSequenceState == 1 ? "ON" : "OFF"));
   }
-  if (modulation != 1) {
-    if (trainingSequenceState != 0) {
-      parts.push_back(std::string(":RFG:MOD:TSEQ:STAT ") +
-                      (trainingSequenceState == 1 ? "ON" : "OFF"));
-    }
-    if (trainingSequence != 0) parts.push_back(":RFG:MOD:TSEQ " + std::to_string(trainingSequence));
-    if (bitPattern != 0) {
-      parts.push_back(std::string(":RFG:MOD:BITP ") + BIT_PATTERNS[bitPattern - 1]);
-    }
+  if (trainingSequence != 0) parts.push_back(":RFG:MOD:TSEQ " + std::to_string(trainingSequence));
+  if (bitPattern != 0) {
+    parts.push_back(std::string(":RFG:MOD:BITP ") + BIT_PATTERNS[bitPattern - 1]);
   }
   if (parts.empty()) return VI_SUCCESS;
   return wt4400_write(handle, JoinGeneratorParts(parts).c_str());
@@ -206,14 +207,23 @@ ViStatus wt4400_setTraffic(ViSession handle, double cellLevelDbm, int16_t powerC
     next.powerControlLevel = powerControlLevel;
     append(":CONF:GSM:MSTATION:PLEVEL " + std::to_string(powerControlLevel));
   }
-  if (line.empty()) return VI_SUCCESS;  // everything is already set
-  ViStatus status = wt4400_write(handle, line.c_str());
+  // Nothing changed: no line, but the completion query still runs.
+  ViStatus status = line.empty() ? VI_SUCCESS : wt4400_write(handle, line.c_str());
   if (status >= VI_SUCCESS) {
     status = wt4400::WaitComplete(handle);
     if (status == WT4400_INSTR_ERROR_BASE - 310) status = VI_SUCCESS;  // -310 counts as done
   }
-  // The caches remember only what the tester took; after a failure nothing is assumed.
-  cache = status < VI_SUCCESS ? wt4400::SettingCache{} : next;
+  if (status >= VI_SUCCESS) {
+    cache = next;
+    return status;
+  }
+  // After a failure the settings of the line may or may not have been taken: they are sent again
+  // next time. Cached settings the line did not touch stay as they are.
+  if (next.levelKnown != cache.levelKnown || next.cellLevelDbm != cache.cellLevelDbm) {
+    cache.levelKnown = false;
+  }
+  if (next.tchArfcn != cache.tchArfcn) cache.tchArfcn = -1;
+  if (next.powerControlLevel != cache.powerControlLevel) cache.powerControlLevel = -1;
   return status;
 }
 

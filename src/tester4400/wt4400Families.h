@@ -114,6 +114,13 @@ ViStatus wt4400_setGprsMultislotResolution(ViSession handle, int16_t resolution)
 ViStatus wt4400_setGprsBlerCount(ViSession handle, int32_t blocks);
 ViStatus wt4400_measureGprsBler(ViSession handle, double values[3]);
 ViStatus wt4400_setGprsLevel(ViSession handle, double levelDbm);
+// The levels (dBm, -120..-10) of the multislot configuration's timeslots, 1..8 of them, and the
+// level of the timeslots it does not use.
+ViStatus wt4400_setGprsMultislotLevels(ViSession handle, const double* levelsDbm, int16_t count);
+ViStatus wt4400_setGprsUnusedSlotLevel(ViSession handle, double levelDbm);
+// A four-entry slot list (timeslots 0..7) for the GPRS set-up named by header (":CONF:GPRS:..."),
+// sent as "%s %d,%d,%d,%d".
+ViStatus wt4400_setGprsSlotList(ViSession handle, const char* header, const int16_t slots[4]);
 ViStatus wt4400_setGprsPdtch(ViSession handle, int16_t arfcn);
 enum Wt4400GprsMode : int16_t {
   WT4400_GPRS_TX = 1,
@@ -131,13 +138,19 @@ ViStatus wt4400_measureGprsTxAll(ViSession handle, double values[19]);
 // ---- TX template limits
 ViStatus wt4400_setTemplateLimitsAuto(ViSession handle);
 ViStatus wt4400_setTemplateLowerLimit(ViSession handle, int16_t point, double levelDb);
+// The whole lower (upper 0) or upper (upper 1) limit line, count points of -100..10 dB (1..32).
+ViStatus wt4400_setTemplateLimitList(ViSession handle, int16_t upper, const double* levelsDb,
+                                     int16_t count);
 ViStatus wt4400_setTemplateCorners(ViSession handle, const double corners[8]);
 
-// ---- Clock ("YYYY,MM,DD" and "HH,MM,SS" as the tester writes them)
+// ---- Clock: date "YYYY,MM,DD" and time "HH,MM,SS" as the tester writes them; the token
+// WT4400_NO_CHANGE leaves either as it is.
+inline constexpr const char* WT4400_NO_CHANGE = "NoChangeS";
 ViStatus wt4400_readDate(ViSession handle, char* text, int16_t maxCount);
 ViStatus wt4400_readTime(ViSession handle, char* text, int16_t maxCount);
-ViStatus wt4400_setDate(ViSession handle, int16_t year, int16_t month, int16_t day);
-ViStatus wt4400_setTime(ViSession handle, int16_t hour, int16_t minute, int16_t second);
+ViStatus wt4400_setClock(ViSession handle, const char* date, const char* time);  // one line
+ViStatus wt4400_setDate(ViSession handle, const char* date);
+ViStatus wt4400_setTime(ViSession handle, const char* time);
 
 // ---- Measurement family
 enum Wt4400Quantity : int16_t {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "tester4400/wt4400.h"
 
@@ -66,11 +67,17 @@ inline bool IsInstrumentError(ViStatus status) {
 }
 void ClearSlot(ViSession handle);
 
-// Replies parsed as the driver reads them. ParseNumbers reads count numbers, each separated
-// from the next by one character ("%lf%*1s%lf"); false when one is missing, malformed, not
-// finite, or the SCPI not-a-number value 9.91E+37 (no measurement).
+// Replies parsed as the driver reads them. ParseNumbers reads count numbers as "%lf%*1s%lf"
+// does: each separated from the next by one character, anything after the last (a unit) not
+// looked at. False when one is missing or malformed, and for what is no reading at all: not
+// finite, hexadecimal, or the SCPI not-a-number value 9.91E+37.
 bool ParseNumbers(const char* reply, double* values, int count);
+// Integers as "%d%*1s%d" reads them, each within 32 bits (false rather than wrapping).
+bool ParseIntegers(const char* reply, int32_t* values, int count);
 bool ParseInteger(const char* reply, long* value);
+// "%hd" as scanf reads it (blanks, sign, digits; the rest not looked at); false when there is no
+// number or it does not fit 16 bits.
+bool ScanShort(std::string_view text, int16_t* value);
 
 // Polls a status register query every 0.1 s (at most polls times) until (value & bit) is set
 // (wantSet) or clear; WT4400_STATE_TIMEOUT when it never is.

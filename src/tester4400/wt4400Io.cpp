@@ -129,9 +129,13 @@ ViStatus wt4400_identify(ViSession handle, char* reply, int16_t maxCount) {
   const ViStatus written = wt4400_write(handle, "*IDN?");
   if (written < VI_SUCCESS) return written;
   const ViStatus status = wt4400_read(reply, maxCount, handle);
-  // The queue is emptied; an error left there by the identity query does not fail it.
-  if (wt4400::Checking(*slot)) wt4400_checkErrorQueue(handle);
-  return status < VI_SUCCESS ? status : VI_SUCCESS;
+  if (!wt4400::Checking(*slot)) return status;
+  // An empty queue makes the identity query good even when the read failed: its reply (then
+  // empty) is judged by the caller, so a tester that answers only its queue is an invalid
+  // response, not a failed query.
+  const ViStatus queue = wt4400_checkErrorQueue(handle);
+  if (queue == VI_SUCCESS) return VI_SUCCESS;
+  return wt4400::IsInstrumentError(status) ? queue : status;
 }
 
 ViStatus wt4400_reset(ViSession handle) {

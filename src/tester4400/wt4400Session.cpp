@@ -1,4 +1,5 @@
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -33,6 +34,24 @@ void ClearSlot(ViSession handle) {
   if (Slot* slot = SlotOf(handle)) *slot = Slot{};
 }
 
+bool ScanShort(std::string_view text, int16_t* value) {
+  size_t pos = 0;
+  while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos]))) ++pos;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
+  const size_t digitsStart = pos;
+  long parsed = 0;
+  while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos]))) {
+    parsed = parsed * 10 + (text[pos++] - '0');
+    if (parsed > INT16_MAX + 1L) return false;
+  }
+  if (pos == digitsStart) return false;
+  parsed = negative ? -parsed : parsed;
+  if (parsed < INT16_MIN || parsed > INT16_MAX) return false;
+  *value = static_cast<int16_t>(parsed);
+  return true;
+}
+
 }  // namespace wt4400
 
 namespace {
@@ -45,39 +64,43 @@ struct GpibAddress {
   int16_t primary = 0;
 };
 
-// "GPIB[board]::primary[::...]": the interface text up to the first "::", split into letters
-// and board number, then the primary address. Bounded throughout; anything else is refused.
+// The resource as the driver reads it: "%[^:]::%s" gives interface and rest, the interface
+// splits into letters and board ("%[^0123456789]%hd"; no number is board 0), and the rest
+// starts with the primary address ("%hd"; what follows the number is not looked at).
 bool ParseGpibResource(const char* resource, GpibAddress* address) {
   const std::string_view text(resource, strnlen(resource, 256));
-  const size_t sep = text.find("::");
-  if (sep == std::string_view::npos || sep == 0) return false;
+  const size_t sep = text.find(':');
+  if (sep == 0 || sep == std::string_view::npos || text.substr(sep, 2) != "::") return false;
   const std::string_view interface = text.substr(0, sep);
-  const std::string_view rest = text.substr(sep + 2);
+  std::string_view rest = text.substr(sep + 2);
+  while (!rest.empty() && std::isspace(static_cast<unsigned char>(rest.front()))) {
+    rest.remove_prefix(1);
+  }
   size_t letters = 0;
   while (letters < interface.size() &&
          !std::isdigit(static_cast<unsigned char>(interface[letters]))) {
     ++letters;
   }
   if (interface.substr(0, letters) != "GPIB") return false;
-  long board = 0;  // no board number means board 0
-  const std::string_view boardText = interface.substr(letters);
-  if (!boardText.empty()) {
-    if (boardText.size() > 2) return false;
-    for (char c : boardText) {
-      if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    }
-    board = std::stol(std::string(boardText));
+  int16_t board = 0;
+  if (letters < interface.size() && !wt4400::ScanShort(interface.substr(letters), &board)) {
+    return false;
   }
-  size_t digits = 0;
-  while (digits < rest.size() && std::isdigit(static_cast<unsigned char>(rest[digits]))) ++digits;
-  if (digits == 0 || digits > 2) return false;
-  // After the address only a further "::" part (secondary address, "INSTR") may follow.
-  if (digits < rest.size() && rest.substr(digits, 2) != "::") return false;
-  const long primary = std::stol(std::string(rest.substr(0, digits)));
+  int16_t primary = 0;
+  if (!wt4400::ScanShort(rest, &primary)) return false;
   if (board < 0 || board > 99 || primary < 0 || primary > 30) return false;
-  address->board = static_cast<int16_t>(board);
-  address->primary = static_cast<int16_t>(primary);
+  address->board = board;
+  address->primary = primary;
   return true;
+}
+
+// A descriptor field that is a number as a whole ("4", "96"); "10.0.0.9" or "0x0957" is not.
+bool WholeNumber(std::string_view field, int16_t* value) {
+  if (field.empty()) return false;
+  for (char c : field) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  }
+  return wt4400::ScanShort(field, value);
 }
 
 // The VISA session of a slot and its resource manager.
@@ -101,18 +124,19 @@ ViStatus OpenVisa(const GpibAddress& address, ViSession* session) {
     viClose(rm);
     return status;
   }
-  const ViStatus steps[] = {
-      viSetBuf(vi, VI_WRITE_BUF, 256),
-      viSetBuf(vi, VI_READ_BUF, 266),
-      viSetAttribute(vi, VI_ATTR_WR_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS),
-      viSetAttribute(vi, VI_ATTR_RD_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS),
-  };
-  for (ViStatus step : steps) {
-    if (step < VI_SUCCESS) {
-      viClose(vi);
-      viClose(rm);
-      return step;
-    }
+  // Each set-up step only after the one before succeeded; the first failure is the result.
+  status = viSetBuf(vi, VI_WRITE_BUF, 256);
+  if (status >= VI_SUCCESS) status = viSetBuf(vi, VI_READ_BUF, 266);
+  if (status >= VI_SUCCESS) {
+    status = viSetAttribute(vi, VI_ATTR_WR_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS);
+  }
+  if (status >= VI_SUCCESS) {
+    status = viSetAttribute(vi, VI_ATTR_RD_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS);
+  }
+  if (status < VI_SUCCESS) {
+    viClose(vi);
+    viClose(rm);
+    return status;
   }
   *session = vi;
   return VI_SUCCESS;
@@ -320,23 +344,19 @@ ViStatus wt4400_revision(ViSession handle, char* driverRevision, char* instrumen
   if (driverRevision != nullptr) std::strcpy(driverRevision, wt4400::DRIVER_REVISION);
   if (instrumentRevision == nullptr) return VI_SUCCESS;
   instrumentRevision[0] = '\0';
-  const Slot* slot = SlotOf(handle);
-  if (slot == nullptr) return VI_ERROR_PARAMETER1;
-  if (slot->simulation != 0) {
-    std::strcpy(instrumentRevision, "Not Available");
-    return VI_SUCCESS;
-  }
+  if (SlotOf(handle) == nullptr) return VI_ERROR_PARAMETER1;
+  // A simulated slot reads nothing, so its identity is empty and gives an invalid response.
   char identity[72] = {};
   const ViStatus status = wt4400_identify(handle, identity, sizeof identity);
   if (status < VI_SUCCESS) return status;
-  // maker, model, serial, revision (up to a double quote or the end)
-  std::string_view text(identity);
+  // Maker, model, serial up to the first three commas, then the revision up to a double quote or
+  // the end; fields the reply does not have stay empty.
+  std::string_view text(identity, strnlen(identity, sizeof identity));
   std::string_view fields[3];
   for (auto& field : fields) {
     const size_t comma = text.find(',');
-    if (comma == std::string_view::npos) return VI_ERROR_INV_RESPONSE;
     field = text.substr(0, comma);
-    text.remove_prefix(comma + 1);
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
   }
   if (fields[0].empty() || fields[1].empty()) return VI_ERROR_INV_RESPONSE;
   std::string revision(text.substr(0, text.find('"')));
@@ -359,27 +379,29 @@ ViStatus wt4400_findInstruments(char* list, int32_t listSize) {
   bool truncated = false;
   for (ViUInt32 i = 0; status >= VI_SUCCESS && i < count; ++i) {
     if (i > 0 && viFindNext(found, desc) < VI_SUCCESS) break;
-    // GPIB instruments are listed short ("GPIB0::4"); others as the library names them.
-    std::string entry = desc;
-    char type[VI_FIND_BUFLEN] = {};
-    char primary[VI_FIND_BUFLEN] = {};
-    char secondary[VI_FIND_BUFLEN] = {};
-    char rest[VI_FIND_BUFLEN] = {};
-    const int fields =
-        std::sscanf(desc, "%255[^:]::%255[^:]::%255[^:]::%255s", type, primary, secondary, rest);
-    char letters[VI_FIND_BUFLEN] = {};
-    short board = 0;
-    short pad = 0;
-    short sad = 0;
-    if (fields >= 2 && std::sscanf(type, "%255[^0123456789]%hd", letters, &board) >= 1 &&
-        std::strcmp(letters, "GPIB") == 0 && std::sscanf(primary, "%hd", &pad) == 1) {
-      char shortForm[VI_FIND_BUFLEN + 24];
-      if (fields >= 3 && std::sscanf(secondary, "%hd", &sad) == 1) {
-        std::snprintf(shortForm, sizeof shortForm, "%s%i::%i::%i", letters, board, pad, sad);
-      } else {
-        std::snprintf(shortForm, sizeof shortForm, "%s%i::%i", letters, board, pad);
-      }
-      entry = shortForm;
+    // Every interface is listed short: interface and board ("%s%i"), then the primary and
+    // secondary addresses while the descriptor's next fields are numbers ("%s%i::%i::%i").
+    const std::string_view text(desc, strnlen(desc, sizeof desc));
+    std::string_view fields[3];
+    std::string_view rest = text;
+    for (auto& field : fields) {
+      const size_t sep = rest.find("::");
+      field = rest.substr(0, sep);
+      rest = sep == std::string_view::npos ? std::string_view() : rest.substr(sep + 2);
+    }
+    size_t letters = 0;
+    while (letters < fields[0].size() &&
+           !std::isdigit(static_cast<unsigned char>(fields[0][letters]))) {
+      ++letters;
+    }
+    int16_t board = 0;
+    if (letters < fields[0].size()) wt4400::ScanShort(fields[0].substr(letters), &board);
+    std::string entry = std::string(fields[0].substr(0, letters)) + std::to_string(board);
+    int16_t pad = 0;
+    int16_t sad = 0;
+    if (WholeNumber(fields[1], &pad)) {
+      entry += "::" + std::to_string(pad);
+      if (WholeNumber(fields[2], &sad)) entry += "::" + std::to_string(sad);
     }
     const size_t needed = out.size() + (out.empty() ? 0 : 1) + entry.size();
     if (needed + 1 > static_cast<size_t>(listSize)) {

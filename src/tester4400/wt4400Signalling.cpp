@@ -154,13 +154,15 @@ ViStatus wt4400_readMobileReport(ViSession handle, int32_t* rxLevel, int32_t* rx
     return VI_SUCCESS;
   }
   for (int n = 0; n < MOBILE_REPORT_POLLS; ++n) {
-    double values[3];
-    const ViStatus status = wt4400::QueryValues(handle, ":CALL:MSIN:RXL?;RXQ?;TADV?", values, 3);
+    char reply[wt4400::QUERY_REPLY_MAX] = {};
+    const ViStatus status = wt4400_query(handle, ":CALL:MSIN:RXL?;RXQ?;TADV?", reply, sizeof reply);
     if (status < VI_SUCCESS) return status;
-    if (static_cast<int32_t>(values[0]) != 0) {
-      *rxLevel = static_cast<int32_t>(values[0]);
-      *rxQuality = static_cast<int32_t>(values[1]);
-      *timingAdvance = static_cast<int32_t>(values[2]);
+    int32_t values[3] = {};
+    if (!wt4400::ParseIntegers(reply, values, 3)) return WT4400_PARSE_ERROR;
+    if (values[0] != 0) {
+      *rxLevel = values[0];
+      *rxQuality = values[1];
+      *timingAdvance = values[2];
       return VI_SUCCESS;
     }
     Delay(0.1);

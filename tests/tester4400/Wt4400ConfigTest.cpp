@@ -28,11 +28,20 @@ TEST_F(ConfigTest, GeneratorPartsLeftOutOrRefused) {
       {999.9, 0, 0, 0, 0, 0, 0, 0, VI_SUCCESS, "RFG:FREQ 999900000.000000"},
       {1700.2, -10, 0, 0, 0, 0, 0, 0, VI_SUCCESS, "RFG:FREQ 1700200000.000000;LEV -10.000000"},
       {0, -120, 0, 0, 0, 0, 0, 0, VI_SUCCESS, "RFG:LEV -120.000000"},
-      // The parts that need modulation or the CW type are left out without them.
-      {0, 0, 1, 1, 4, 3, 1, 4, VI_SUCCESS, "RFG:MOD NO;STYP BURS"},
-      // A line whose first part names its own path does not get a second "RFG:".
+      {0, 0, 1, 0, 0, 0, 1, 0, VI_SUCCESS, "RFG:MOD NO;STYP BURS"},
+      // The line starts "RFG:" also when its first part names its own path.
       {0, 0, 0, 2, 7, 9, 0, 0, VI_SUCCESS,
-       ":RFG:MOD:TSEQ:STAT OFF;:RFG:MOD:TSEQ 7;:RFG:MOD:BITP EIGH"},
+       "RFG:MOD:TSEQ:STAT OFF;:RFG:MOD:TSEQ 7;:RFG:MOD:BITP EIGH"},
+      {0, 0, 0, 0, 4, 0, 0, 0, VI_SUCCESS, "RFG:MOD:TSEQ 4"},
+      {0, 0, 0, 0, 0, 0, 2, 4, VI_SUCCESS, "RFG:STYP CWAV;:RFG:BURS:TSL 4"},
+      // Parts given with a signal type or modulation they do not belong to are refused, not
+      // dropped: a timeslot without the CW type (alone too), training sequence or bit pattern
+      // without modulation.
+      {0, 0, 0, 0, 0, 0, 0, 4, WT4400_OUT_OF_RANGE, nullptr},
+      {0, 0, 0, 0, 0, 0, 1, 4, WT4400_OUT_OF_RANGE, nullptr},
+      {0, 0, 1, 1, 0, 0, 0, 0, WT4400_OUT_OF_RANGE, nullptr},
+      {0, 0, 1, 0, 4, 0, 0, 0, WT4400_OUT_OF_RANGE, nullptr},
+      {0, 0, 1, 0, 0, 3, 0, 0, WT4400_OUT_OF_RANGE, nullptr},
       {0, 0, 0, 0, 0, 0, 0, 0, VI_SUCCESS, nullptr},
       {1000.0, -60, 2, 0, 0, 0, 0, 0, WT4400_OUT_OF_RANGE, nullptr},
       {1700.0, -60, 2, 0, 0, 0, 0, 0, WT4400_OUT_OF_RANGE, nullptr},
@@ -72,7 +81,7 @@ TEST_F(ConfigTest, TrafficSettingsAreSentOnlyWhenChanged) {
     double level;
     int16_t pcl;
     int16_t arfcn;
-    const char* line;  // nullptr: nothing at all is sent
+    const char* line;  // nullptr: no line, only the completion query
   };
   const Step steps[] = {
       {-60, 5, 62, ":CONF:GSM:BS:LEVEL -60.000000;:CONF:GSM:ASSALL 62,5"},
@@ -90,20 +99,31 @@ TEST_F(ConfigTest, TrafficSettingsAreSentOnlyWhenChanged) {
     if (s.line) {
       EXPECT_EQ(device->Commands(), (std::vector<std::string>{s.line, "*OPC?"}));
     } else {
-      EXPECT_TRUE(device->messages.empty());
+      EXPECT_EQ(device->Commands(), std::vector<std::string>{"*OPC?"});
     }
   }
   // -310 reported at the completion query counts as done; another error does not, and then
   // nothing is taken as set.
   device->errors = {{-310, "System error"}};
   EXPECT_EQ(wt4400_setTraffic(handle, -80, 3, 980), VI_SUCCESS);
+  // After another error the settings of the failed line are sent again; those it did not touch
+  // (TCH and power level here) stay cached.
   device->errors = {{-222, "Data out of range"}};
   EXPECT_EQ(wt4400_setTraffic(handle, -90, 3, 980), WT4400_INSTR_ERROR_BASE - 222);
   device->messages.clear();
   EXPECT_EQ(wt4400_setTraffic(handle, -90, 3, 980), VI_SUCCESS);
-  EXPECT_EQ(
-      device->Commands(),
-      (std::vector<std::string>{":CONF:GSM:BS:LEVEL -90.000000;:CONF:GSM:ASSALL 980,3", "*OPC?"}));
+  EXPECT_EQ(device->Commands(),
+            (std::vector<std::string>{":CONF:GSM:BS:LEVEL -90.000000", "*OPC?"}));
+  // A failure with nothing to send forgets nothing.
+  device->errors = {{-222, "Data out of range"}};
+  EXPECT_EQ(wt4400_setTraffic(handle, -90, 3, 980), WT4400_INSTR_ERROR_BASE - 222);
+  device->messages.clear();
+  EXPECT_EQ(wt4400_setTraffic(handle, -90, 3, 980), VI_SUCCESS);
+  EXPECT_EQ(device->Commands(), std::vector<std::string>{"*OPC?"});
+  // The cell level alone follows the same rule.
+  device->messages.clear();
+  EXPECT_EQ(wt4400_setCellLevel(handle, -90), VI_SUCCESS);
+  EXPECT_EQ(device->Commands(), std::vector<std::string>{"*OPC?"});
   // A reset forgets the caches: the tester is back at its defaults.
   ASSERT_EQ(wt4400_resetAndWait(handle), VI_SUCCESS);
   device->messages.clear();
@@ -213,14 +233,27 @@ TEST_F(ConfigTest, TxPowerMeasurement) {
   EXPECT_EQ(device->Commands(),
             (std::vector<std::string>{":MEAS:ARR:RFTX:POW? 10", "*OPC?", "CALC:MMIN?"}));
 
-  // Replies that are not a measurement.
-  for (const char* reply : {"", "garbage", "9.91E+37", "nan", "12.5dBm", "0x10"}) {
+  // Replies read as "%lf" reads them: a unit after the number is not looked at.
+  for (auto [reply, value] : {std::pair{"-20.5dBm", -20.5}, std::pair{" +2.75E+01 ", 27.5},
+                              std::pair{"1.5e3 x", 1500.0}}) {
+    device->answers[":FETCH:RFTX:POW?"] = reply;
+    EXPECT_EQ(wt4400_measureTxPower(handle, &dbm, 1), VI_SUCCESS) << reply;
+    EXPECT_DOUBLE_EQ(dbm, value) << reply;
+  }
+  // Replies that are no measurement.
+  for (const char* reply :
+       {"", "garbage", "dBm", "9.91E+37", "-9.91E+37", "nan", "inf", "0x10", "1e400"}) {
     device->answers[":FETCH:RFTX:POW?"] = reply;
     dbm = 1.0;
     EXPECT_EQ(wt4400_measureTxPower(handle, &dbm, 1), WT4400_PARSE_ERROR) << reply;
     EXPECT_EQ(dbm, 1.0) << reply;
   }
-  EXPECT_EQ(wt4400_measureTxPower(handle, &dbm, 0), WT4400_OUT_OF_RANGE);
+  // Any count but 1 is an array measurement; the tester judges the count.
+  device->messages.clear();
+  EXPECT_EQ(wt4400_measureTxPower(handle, &dbm, 0), VI_SUCCESS);
+  EXPECT_DOUBLE_EQ(dbm, 27.5);
+  EXPECT_EQ(device->Commands(),
+            (std::vector<std::string>{":MEAS:ARR:RFTX:POW? 0", "*OPC?", "CALC:MMIN?"}));
   EXPECT_EQ(wt4400_setStatistic(handle, 3), WT4400_OUT_OF_RANGE);
   EXPECT_EQ(wt4400_measureTxPower(handle, nullptr, 1), VI_ERROR_PARAMETER2);
 }
@@ -264,6 +297,14 @@ TEST_F(ConfigTest, MeasurementFamilyAndMultiValueReplies) {
   EXPECT_EQ(ta, 3);
   reports = -1000;
   EXPECT_EQ(wt4400_readMobileReport(handle, &rxl, &rxq, &ta), -116);
+  // Integers read as "%d%*1s%d%*1s%d", within 32 bits.
+  device->respond = nullptr;
+  for (const char* reply : {"1e30", "99999999999;1;3", "42;1"}) {
+    device->answers[":CALL:MSIN:RXL?;RXQ?;TADV?"] = reply;
+    rxl = 7;
+    EXPECT_EQ(wt4400_readMobileReport(handle, &rxl, &rxq, &ta), WT4400_PARSE_ERROR) << reply;
+    EXPECT_EQ(rxl, 7) << reply;
+  }
 }
 
 TEST_F(ConfigTest, OtherFamiliesSendTheirLines) {
@@ -273,6 +314,9 @@ TEST_F(ConfigTest, OtherFamiliesSendTheirLines) {
     std::vector<std::string> sent;
   };
   const double corners[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  const double gprsLevels[3] = {-60, -70.5, -5};    // the third is out of range
+  const double templateLevels[3] = {-1, -2.5, 20};  // the third is out of range
+  const int16_t slots[4] = {1, 2, 3, 4};
   const Case cases[] = {
       {[&] { return wt4400_setNetworkCode(handle, 1, 1); },
        {":CONF:GSM:BS:LAI:MCC 1;:CONF:GSM:BS:LAI:MNC 1", "*OPC?"}},
@@ -297,8 +341,26 @@ TEST_F(ConfigTest, OtherFamiliesSendTheirLines) {
        {":CALC:RFTX:CORN:POS 1.000000,2.000000,3.000000,4.000000,5.000000,6.000000,7.000000,"
         "8.000000",
         "*OPC?"}},
-      {[&] { return wt4400_setDate(handle, 2024, 2, 29); }, {":SYST:DATE 2024,2,29", "*OPC?"}},
-      {[&] { return wt4400_setTime(handle, 24, 0, 0); }, {}},
+      {[&] { return wt4400_setDate(handle, "2024,2,29"); }, {":SYST:DATE 2024,2,29", "*OPC?"}},
+      {[&] { return wt4400_setTime(handle, "12,30,00"); }, {":SYST:TIME 12,30,00", "*OPC?"}},
+      {[&] { return wt4400_setClock(handle, "2024,02,29", "23,59,59"); },
+       {":SYST:DATE 2024,02,29;:SYST:TIME 23,59,59", "*OPC?"}},
+      {[&] { return wt4400_setTime(handle, "24,0,0"); }, {}},
+      {[&] { return wt4400_setDate(handle, "2024,2,29;*RST"); }, {}},
+      {[&] { return wt4400_setClock(handle, "2024,13,1", WT4400_NO_CHANGE); }, {}},
+      {[&] { return wt4400_setGprsMultislotLevels(handle, gprsLevels, 2); },
+       {":CONF:GPRS:BS:MSL:LEV -60,-70.5", "*OPC?"}},
+      {[&] { return wt4400_setGprsMultislotLevels(handle, gprsLevels, 3); }, {}},
+      {[&] { return wt4400_setGprsUnusedSlotLevel(handle, -90); },
+       {":CONF:GPRS:BS:MSL:LEV:UNUS -90", "*OPC?"}},
+      {[&] { return wt4400_setGprsSlotList(handle, ":CONF:GPRS:BS:TSL", slots); },
+       {":CONF:GPRS:BS:TSL 1,2,3,4", "*OPC?"}},
+      {[&] { return wt4400_setGprsSlotList(handle, ":CONF:GPRS:BS:TSL;*RST", slots); }, {}},
+      {[&] { return wt4400_setTemplateLimitList(handle, 0, templateLevels, 2); },
+       {":CALC:RFTX:TEMP:LIM:LOW -1.000000,-2.500000", "*OPC?"}},
+      {[&] { return wt4400_setTemplateLimitList(handle, 1, templateLevels, 1); },
+       {":CALC:RFTX:TEMP:LIM:UPP -1.000000", "*OPC?"}},
+      {[&] { return wt4400_setTemplateLimitList(handle, 1, templateLevels, 3); }, {}},
   };
   for (const auto& c : cases) {
     device->messages.clear();
@@ -306,6 +368,12 @@ TEST_F(ConfigTest, OtherFamiliesSendTheirLines) {
     EXPECT_EQ(status, c.sent.empty() ? WT4400_OUT_OF_RANGE : VI_SUCCESS);
     EXPECT_EQ(device->Commands(), c.sent);
   }
+  device->messages.clear();
+  device->answers[":SYST:DATE?"] = "2024,02,29";
+  char date[32] = {};
+  EXPECT_EQ(wt4400_readDate(handle, date, sizeof date), VI_SUCCESS);
+  EXPECT_STREQ(date, "2024,02,29");
+  EXPECT_EQ(device->Commands(), std::vector<std::string>{":SYST:DATE?"});
 }
 
 }  // namespace

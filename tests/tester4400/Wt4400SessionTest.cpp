@@ -22,13 +22,20 @@ TEST_F(SessionTest, ResourcesAreParsedAsGpibAddresses) {
       {"GPIB0::4", VI_SUCCESS, 0, 4},
       {"GPIB::5::INSTR", VI_SUCCESS, 0, 5},
       {"GPIB3::30::INSTR", VI_SUCCESS, 3, 30},
+      // Read as "%hd" reads: leading zeros, and nothing after the number looked at.
+      {"GPIB0::004", VI_SUCCESS, 0, 4},
+      {"GPIB000::4", VI_SUCCESS, 0, 4},
+      {"GPIB0::4x", VI_SUCCESS, 0, 4},
       {"GPIB0::31", VI_ERROR_PARAMETER1, 0, 0},
+      {"GPIB0::-1", VI_ERROR_PARAMETER1, 0, 0},
+      {"GPIB0::99999", VI_ERROR_PARAMETER1, 0, 0},  // beyond 16 bits: refused, not wrapped
+      {" GPIB0::4", VI_ERROR_PARAMETER1, 0, 0},
+      {"GPIB0:4", VI_ERROR_PARAMETER1, 0, 0},
       {"ASRL1::INSTR", VI_ERROR_PARAMETER1, 0, 0},
       {"TCPIP0::10.0.0.9::INSTR", VI_ERROR_PARAMETER1, 0, 0},
       {"GPIB100::4", VI_ERROR_PARAMETER1, 0, 0},
       {"GPIB0", VI_ERROR_PARAMETER1, 0, 0},
       {"GPIB0::", VI_ERROR_PARAMETER1, 0, 0},
-      {"GPIB0::4x", VI_ERROR_PARAMETER1, 0, 0},
       {"", VI_ERROR_PARAMETER1, 0, 0},
   };
   for (const auto& c : cases) {
@@ -114,6 +121,19 @@ TEST_F(SessionTest, AnotherModelOrNoAnswerIsRefused) {
   EXPECT_EQ(wt4400_init("GPIB0::4", 1, 0, &handle), VI_ERROR_FAIL_ID_QUERY);
   EXPECT_EQ(handle, 0u);
   EXPECT_GE(loop.Now() - start, 10000u);  // one read time-out of 10 s
+
+  // A tester that answers its error queue but not the identity: the queue holds no error, so
+  // the identity query counts as done and its empty reply is what is refused.
+  device->silent = false;
+  device->answers.erase("*IDN?");
+  char reply[72] = "stale";
+  ASSERT_EQ(wt4400_init("GPIB0::4", 0, 0, &handle), VI_SUCCESS);
+  EXPECT_EQ(wt4400_identify(handle, reply, sizeof reply), VI_SUCCESS);
+  EXPECT_STREQ(reply, "");
+  EXPECT_EQ(wt4400_close(handle), VI_SUCCESS);
+  EXPECT_EQ(wt4400_init("GPIB0::4", 1, 1, &handle), VI_ERROR_INV_RESPONSE);
+  EXPECT_EQ(handle, 0u);
+  EXPECT_EQ(wt4400::SlotOf(1)->interfaceCode, 0);
 }
 
 TEST_F(SessionTest, IoModesAndTheirFlags) {
@@ -162,6 +182,11 @@ TEST_F(SessionTest, ASimulatedSlotDoesNoIo) {
   EXPECT_EQ(wt4400_measureTxPower(handle, &dbm, 1), VI_SUCCESS);
   EXPECT_EQ(dbm, 0.0);
   EXPECT_EQ(wt4400_selectSystem(handle, 1), VI_SUCCESS);
+  // No identity is read, so there is no revision to give.
+  char driver[16] = {};
+  char instrument[72] = "stale";
+  EXPECT_EQ(wt4400_revision(handle, driver, instrument), VI_ERROR_INV_RESPONSE);
+  EXPECT_STREQ(instrument, "");
   EXPECT_TRUE(device->messages.empty());
   EXPECT_EQ(wt4400_close(handle), VI_SUCCESS);
 }
@@ -193,16 +218,26 @@ TEST_F(SessionTest, TimeoutAndRevision) {
   device->answers["*IDN?"] = "Willtek,4400,0440012,0";
   EXPECT_EQ(wt4400_revision(handle, driver, instrument), VI_SUCCESS);
   EXPECT_STREQ(instrument, "Not Available");
+  device->answers["*IDN?"] = "Willtek,4400,0440012,\"1.21\" beta";
+  EXPECT_EQ(wt4400_revision(handle, driver, instrument), VI_SUCCESS);
+  EXPECT_STREQ(instrument, "");  // the revision ends at the double quote
+  device->answers["*IDN?"] = "Willtek,4400";
+  EXPECT_EQ(wt4400_revision(handle, driver, instrument), VI_SUCCESS);
+  EXPECT_STREQ(instrument, "");
   device->answers["*IDN?"] = ",4400,0440012,1.0";
   EXPECT_EQ(wt4400_revision(handle, driver, instrument), VI_ERROR_INV_RESPONSE);
 }
 
-TEST_F(SessionTest, FindListsGpibInstrumentsShort) {
+TEST_F(SessionTest, FindListsEveryInterfaceShort) {
   visa::RegisterSimDevice("GPIB0::14::INSTR", device);
-  setenv("TESMIRA_VISA_ALIASES", "GPIB1::5::INSTR=sim;TCPIP0::host::inst0::INSTR=sim", 1);
+  setenv("TESMIRA_VISA_ALIASES",
+         "GPIB1::5::INSTR=sim;TCPIP0::host::inst0::INSTR=sim;ASRL1::INSTR=sim;"
+         "TCPIP0::10.0.0.9::INSTR=sim;GPIB2::7::96::INSTR=sim",
+         1);
   char list[256] = {};
   EXPECT_EQ(wt4400_findInstruments(list, sizeof list), VI_SUCCESS);
-  EXPECT_STREQ(list, "GPIB1::5,TCPIP0::host::inst0::INSTR,GPIB0::14,GPIB0::4");
+  // Interface and board, then the addresses while they are numbers: "10.0.0.9" is not address 10.
+  EXPECT_STREQ(list, "GPIB1::5,TCPIP0,ASRL1,TCPIP0,GPIB2::7::96,GPIB0::14,GPIB0::4");
   char small[12] = {};
   EXPECT_EQ(wt4400_findInstruments(small, sizeof small), VI_SUCCESS_MAX_CNT);
   EXPECT_STREQ(small, "GPIB1::5");

@@ -431,6 +431,8 @@ void Sim4400::AddAcceptedSettings() {
       "CONFigure:GPRS:BS:TCH:ARFCn",
       "CONFigure:GPRS:MSTAtion:PLEVel",
       "CONFigure:GPRS:BS:MSLot",
+      "CONFigure:GPRS:BS:MSLot:LEVel",
+      "CONFigure:GPRS:BS:MSLot:LEVel:UNUSed",
       "CONFigure:GPRS:MSLot:RESolution",
       "CONFigure:GPRS:BLER:COUNt",
       "CONFigure:GPRS:BS:LEVel",
