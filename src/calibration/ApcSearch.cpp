@@ -1,6 +1,7 @@
 #include "calibration/ApcSearch.h"
 
 #include <array>
+#include <cmath>
 
 #include "calibration/CalState.h"
 #include "instruments/InstrumentState.h"
@@ -18,6 +19,7 @@ constexpr int DCS_LEVEL_OFFSET = 90;
 // Readings and targets are decimal dB values; compare at the decimal boundary so that a
 // deviation equal to the tolerance counts as outside it, as the station intends.
 constexpr double BOUNDARY_EPSILON = 1e-9;
+constexpr double NOT_A_READING = 9.9e37;
 
 constexpr std::array<ApcLevelRow, 15> GSM_LEVELS{{
     {5, 31.7, 0.1, GSM_START_DAC, 50},
@@ -134,6 +136,14 @@ void UpdateApcSearch() {
   if (!IsGsmLevel(level) && !IsDcsLevel(level)) {
     cal.SearchState = SEARCH_SETTLED;
     cal.SearchCount = 0;
+    return;
+  }
+  // No reading (a failed measurement, or the test set's 9.91E+37 for none) must not steer the
+  // DAC: the step fails, as the RX step does for a level it cannot use.
+  if (!std::isfinite(inst.TxPowerReading) || std::fabs(inst.TxPowerReading) >= NOT_A_READING) {
+    cal.SearchState = SEARCH_SETTLED;
+    cal.SearchCount = 0;
+    inst.InstrumentFault = 1;
     return;
   }
 

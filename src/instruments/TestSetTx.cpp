@@ -1,3 +1,5 @@
+#include <cmath>
+
 #include "instruments/TestSet.h"
 #include "instruments/TestSetBlocks.h"
 #include "instruments/TestSetCalls.h"
@@ -90,6 +92,8 @@ void ApplyPathLoss() {
 
 void MeasureTxPower() {
   if (!TestSetOpenOrFault()) return;
+  // A measurement that fails leaves no reading behind, not the one before it.
+  Instruments().TxPowerReading = std::nan("");
   switch (Instruments().TestSetType) {
     case TESTSET_8960:
       RunTestSetCalls({{[](ViSession h) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "calibration/ApcSearch.h"
 #include "calibration/CalState.h"
 #include "instruments/InstrumentState.h"
@@ -46,6 +48,19 @@ TEST_F(ApcSearchTest, ToleranceBoundariesCountAsOutside) {
     EXPECT_EQ(Cal().SearchState, c.state) << "level " << c.level << " reading " << c.reading;
     EXPECT_EQ(Cal().SearchCount, c.state == SEARCH_SETTLED ? 0 : 1);
   }
+}
+
+TEST_F(ApcSearchTest, NoReadingFailsTheStepInsteadOfSteering) {
+  for (double reading : {9.91e37, -9.91e37, std::nan(""), HUGE_VAL}) {
+    SetUp();
+    Update(7, 29.0, 0.3, 580, 530, 630, reading);
+    EXPECT_EQ(Cal().SearchState, SEARCH_SETTLED) << reading;
+    EXPECT_EQ(Cal().ApcDac, 580) << reading;  // the DAC value is left where it was
+    EXPECT_EQ(Instruments().InstrumentFault, 1) << reading;
+  }
+  SetUp();
+  Update(7, 29.0, 0.3, 580, 530, 630, 28.0);
+  EXPECT_EQ(Instruments().InstrumentFault, 0);
 }
 
 TEST_F(ApcSearchTest, BisectsTowardTheTargetAndHalvesTowardZero) {

@@ -54,7 +54,7 @@ TEST_F(DriversOverSocket, IdentityMeasurementAndErrorFrom8960) {
   ViReal64 dbm = 0;
   EXPECT_EQ(driver->ReadTxPower(vi, 0, &integrity, &dbm), VI_SUCCESS);
   EXPECT_EQ(integrity, 1);
-  EXPECT_GT(dbm, 9e37);
+  EXPECT_TRUE(std::isnan(dbm));  // 9.91E+37 is no power
 
   EXPECT_EQ(driver->SendCommand(vi, "CALL:BOGUS 1"), VI_INSTR_ERROR_DETECTED);
   driver->Clear(vi);  // the station clears before it asks, the error is kept for it

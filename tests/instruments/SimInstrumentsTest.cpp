@@ -191,7 +191,13 @@ TEST_F(SimInstruments, CallAndMeasurementsThroughThePath) {
   Add8960();
   ASSERT_TRUE(OpenTestSet());
   GsmSubBand2();
+  // The TX set-up leaves the set in test mode, where it makes no call; the end of the test
+  // brings it back to active cell.
   PrepareTxMeasurement();
+  EXPECT_FALSE(StartCall());
+  EXPECT_EQ(Instruments().TestSetErrorCount, 1);
+  IdleTestSet();
+  Instruments().TestSetErrorCount = 0;
   ConfigureTxCell();
   const uint64_t start = loop_.Now();
   ASSERT_TRUE(StartCall());
@@ -212,6 +218,60 @@ TEST_F(SimInstruments, CallAndMeasurementsThroughThePath) {
   ASSERT_FALSE(std::isnan(reported));
   EXPECT_NEAR(Instruments().RxLevelReading, reported, 1.0);
   EXPECT_EQ(Instruments().TestSetErrorCount, 0);
+}
+
+// The simulated instruments refuse what the manuals say the real ones refuse, with an error in
+// the queue; what they take is what the stand-ins send.
+struct Refusal {
+  const char* line;
+  int code;
+};
+
+TEST_F(SimInstruments, The8960RefusesWhatItsManualRefuses) {
+  Add8960();
+  const Refusal cases[] = {
+      {"CALL:OPERating:MODE OFF", -224},  // the E1960A has CALL | CELL | TEST
+      {"CALL:TCHannel:ARFCn:DCS 886", -222},
+      {"CALL:TCHannel:ARFCn:EGSM 125", -222},
+      {"CALL:BCHannel:ARFCn:EGSM 974", -222},
+      {"CALL:MS:TXLevel:EGSM 32", -222},
+      {"CALL:OPERating:MODE TEST;:CALL:ORIGinate", -221},  // no calls in test mode
+      {"CALL:FUNCtion:DOWNlink TCH", -224},
+      {"CALL:CONNected:ARM 5", -108},
+      {"CALL:BOGus", -113},
+  };
+  for (const Refusal& c : cases) {
+    ASSERT_EQ(tester_->ErrorCount(), 0u);
+    tester_->Write(c.line);
+    ASSERT_EQ(tester_->ErrorCount(), 1u) << c.line;
+    tester_->Write("SYSTem:ERRor?");
+    EXPECT_EQ(tester_->Read().value_or("").substr(0, 4), std::to_string(c.code)) << c.line;
+    tester_->Write("*RST");
+  }
+}
+
+TEST_F(SimInstruments, SuppliesRefuseWhatTheirManualsRefuse) {
+  struct Case {
+    sim::SupplyModel model;
+    Refusal refusal;
+  };
+  const Case cases[] = {
+      {sim::SupplyModel::E3631A, {"INSTrument:SELect P6V;:CURRent 5.2", -222}},
+      {sim::SupplyModel::E3631A, {"MEASure:CURRent? P7V", -224}},
+      {sim::SupplyModel::E3632A, {"MEASure:CURRent? P6V", -108}},
+      {sim::SupplyModel::E3632A, {"VOLTage 31", -222}},
+      {sim::SupplyModel::E3633A, {"INSTrument:NSELect 1", -113}},
+      {sim::SupplyModel::HP66311B, {"APPLy 3.8,3.0", -113}},
+      {sim::SupplyModel::HP66311B, {"CURR 3.1", -222}},
+  };
+  for (const Case& c : cases) {
+    sim::SimSupply supply(bench_, c.model);
+    supply.Write(c.refusal.line);
+    ASSERT_EQ(supply.ErrorCount(), 1u) << c.refusal.line;
+    supply.Write("SYSTem:ERRor?");
+    EXPECT_EQ(supply.Read().value_or("").substr(0, 4), std::to_string(c.refusal.code))
+        << c.refusal.line;
+  }
 }
 
 TEST_F(SimInstruments, CallThatNeverConnectsOn8960) {

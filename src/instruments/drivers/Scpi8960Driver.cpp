@@ -1,6 +1,8 @@
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "instruments/drivers/InstrumentDrivers.h"
 #include "instruments/drivers/Scpi8960Table.h"
@@ -72,27 +74,35 @@ class Scpi8960Driver final : public TestSet8960Driver {
     return io_.Send(vi, {ScpiFormat("{} {}", {command, value})});
   }
 
+  // No reading (9.91E+37, or a reply that is not a number) leaves NaN, never a plausible 0.
   ViStatus QueryReal(ViSession vi, const char* query, ViReal64* value) override {
-    if (value) *value = 0.0;
+    if (value) *value = std::nan("");
     if (!query || !*query) return VI_ERROR_PARAMETER2;
     if (!value) return VI_ERROR_PARAMETER3;
     std::string reply;
     const ViStatus status = io_.Query(vi, query, &reply);
     if (status < VI_SUCCESS) return status;
-    // A compound query answers "a;b;c": the first value is the one asked for.
-    return ParseReal(reply, value) ? status : VI_ERROR_INV_RESPONSE;
+    // A compound query answers "a;b;c"; of the reported-level queries ("NEW?;NEW?;NEW?") only
+    // the last result is valid.
+    const size_t last = reply.rfind(';');
+    const std::string_view wanted = last == std::string::npos
+                                        ? std::string_view(reply)
+                                        : std::string_view(reply).substr(last + 1);
+    return ParseScpiReal(wanted, value) == ScpiReal::MALFORMED ? VI_ERROR_INV_RESPONSE : status;
   }
 
-  // End of test leaves a cell that can take the next call: a CW tone left on from GMAGIC would
-  // refuse the RX calibration's call set-up.
+  // End of test brings the set back to active cell, where the next calibration's call is made
+  // (the TX and CW set-ups leave it in test mode), and ends a call still up.
   ViStatus EndOfTest(ViSession vi) override {
-    return io_.Send(vi, {Scpi(Scpi8960::END_CALL), Scpi(Scpi8960::DOWNLINK_BCH)});
+    return io_.Send(vi, {ScpiFormat(Scpi(Scpi8960::OPERATING_MODE),
+                                    {OPERATING_MODES_8960[OPERATING_MODE_ACTIVE_CELL]}),
+                         Scpi(Scpi8960::END_CALL)});
   }
 
   ViStatus ReadTxPower(ViSession vi, ViReal64 timeoutSeconds, ViInt32* integrity,
                        ViReal64* dbm) override {
     if (integrity) *integrity = 0;
-    if (dbm) *dbm = 0.0;
+    if (dbm) *dbm = std::nan("");
     if (!InRange(timeoutSeconds, 0.0, 1000.0)) return VI_ERROR_PARAMETER2;
     if (!integrity) return VI_ERROR_PARAMETER3;
     if (!dbm) return VI_ERROR_PARAMETER4;
@@ -106,7 +116,9 @@ class Scpi8960Driver final : public TestSet8960Driver {
     const long code = std::strtol(text, &end, 10);
     if (end == text || *end != ',') return VI_ERROR_INV_RESPONSE;
     double power = 0.0;
-    if (!ParseReal(end + 1, &power)) return VI_ERROR_INV_RESPONSE;
+    // Without a result the power is 9.91E+37: handed on as NaN, for the caller to refuse.
+    if (ParseScpiReal(end + 1, &power) == ScpiReal::MALFORMED) return VI_ERROR_INV_RESPONSE;
+    if (code < INT32_MIN || code > INT32_MAX) return VI_ERROR_INV_RESPONSE;
     *integrity = static_cast<ViInt32>(code);
     *dbm = power;
     return status;
@@ -183,9 +195,13 @@ class Scpi8960Driver final : public TestSet8960Driver {
     return io_.Send(vi, {ScpiFormat(Scpi(Scpi8960::CELL_POWER), {dbm})});
   }
 
+  // The origination arms the change detector itself (with a fixed time-out); it is armed again
+  // here so that the wait's own time-out applies while the call has not left idle. Armed, the
+  // state query answers only at a change to connected or idle, or when that time-out runs out.
   ViStatus WaitCallConnected(ViSession vi, ViReal64 seconds) override {
     if (!InRange(seconds, 1.0, 1000.0)) return VI_ERROR_PARAMETER2;
-    ViStatus status = io_.Send(vi, {ScpiFormat(Scpi(Scpi8960::CONNECT_TIMEOUT), {seconds})});
+    ViStatus status = io_.Send(
+        vi, {ScpiFormat(Scpi(Scpi8960::CONNECT_TIMEOUT), {seconds}), Scpi(Scpi8960::CONNECT_ARM)});
     if (status < VI_SUCCESS) return status;
     std::string reply;
     status = io_.Query(vi, Scpi(Scpi8960::CONNECTED), &reply,
@@ -201,15 +217,6 @@ class Scpi8960Driver final : public TestSet8960Driver {
   }
 
  private:
-  static bool ParseReal(const std::string& text, double* value) {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    const double v = std::strtod(begin, &end);
-    if (end == begin || (*end != '\0' && *end != ';' && *end != ',')) return false;
-    *value = v;
-    return true;
-  }
-
   ScpiInstrument io_{MODEL_8960};
 };
 }  // namespace

@@ -5,6 +5,10 @@
 #include "instruments/drivers/ScpiText.h"
 
 // Every SCPI text the 8960 stand-in sends, by role: correct a command here and nowhere else.
+// The GSM application is the E1960A one: its operating mode is CALL|CELL|TEST, and the downlink
+// function (CW, BCH, BCHTCH) is a test-mode setting. The comment of a row names the page of the
+// GSM application's online reference that it was checked against; rows marked false have none
+// read yet.
 enum class Scpi8960 {
   IDENTIFY,
   RESET,
@@ -23,35 +27,46 @@ enum class Scpi8960 {
   INITIATE,        // measurement list "TXPower;PFERror"
   ORIGINATE,
   END_CALL,
-  DOWNLINK_BCH,     // back to the signalling cell after a CW tone
   CONNECT_TIMEOUT,  // seconds
+  CONNECT_ARM,
   CONNECTED,
   TX_POWER,
   COUNT
 };
 
 inline constexpr std::array<ScpiEntry<Scpi8960>, static_cast<size_t>(Scpi8960::COUNT)> SCPI_8960{{
-    {Scpi8960::IDENTIFY, "*IDN?", true},
-    {Scpi8960::RESET, "*RST", true},
-    {Scpi8960::WAIT_COMPLETE, "*OPC?", true},
-    {Scpi8960::CLEAR, "*CLS", true},
-    {Scpi8960::ERROR_QUERY, "SYSTem:ERRor?", true},
+    // IEEE 488.2 common commands and the SCPI error queue; no 8960 page read for them.
+    {Scpi8960::IDENTIFY, "*IDN?", false},
+    {Scpi8960::RESET, "*RST", false},
+    {Scpi8960::WAIT_COMPLETE, "*OPC?", false},
+    {Scpi8960::CLEAR, "*CLS", false},
+    {Scpi8960::ERROR_QUERY, "SYSTem:ERRor?", false},
+    // "Band Selection Parameters": CALL[:CELL]:BAND[:SELected], CALL:TCHannel:BAND.
     {Scpi8960::CELL_BAND, "CALL:CELL:BAND {}", true},
     {Scpi8960::TCH_BAND, "CALL:TCHannel:BAND {}", true},
-    {Scpi8960::BCH_ARFCN, "CALL:BCHannel:ARFCn:{} {}", false},
+    // "CALL:BCHannel": CALL[:CELL]:BCHannel[:ARFCn]:(DCS|EGSM|...), EGSM 0-124 | 975-1023.
+    {Scpi8960::BCH_ARFCN, "CALL:BCHannel:ARFCn:{} {}", true},
+    // "CALL:TCHannel": CALL:TCHannel[:ARFCn]:(DCS|EGSM|...), DCS 512-885.
     {Scpi8960::TCH_ARFCN, "CALL:TCHannel:ARFCn:{} {}", true},
-    {Scpi8960::MS_TX_LEVEL, "CALL:MS:TXLevel:{} {}", true},
-    {Scpi8960::CELL_POWER, "CALL:POWer {}", true},
-    {Scpi8960::PATH_GAIN, "SYSTem:CORRection:SGAin {}", true},
-    {Scpi8960::PATH_GAIN_ON, "SYSTem:CORRection:STATe ON", true},
+    // "CALL:MS" shows CALL:MS:TXLevel[:SELected] 0-31; the per-band form is not on the page read.
+    {Scpi8960::MS_TX_LEVEL, "CALL:MS:TXLevel:{} {}", false},
+    {Scpi8960::CELL_POWER, "CALL:POWer {}", false},
+    // No SYSTem:CORRection page read: whether the offset needs frequency points is open.
+    {Scpi8960::PATH_GAIN, "SYSTem:CORRection:SGAin {}", false},
+    {Scpi8960::PATH_GAIN_ON, "SYSTem:CORRection:STATe ON", false},
+    // "E1968A GSM/GPRS GPIB Command Changes": the E1960A's CALL[:CELL]:OPERating:MODE
+    // CALL | CELL | TEST and CALL[:CELL]:FUNCtion:DOWNlink CW | BCH | BCHTCH (test mode only).
     {Scpi8960::OPERATING_MODE, "CALL:OPERating:MODE {}", true},
     {Scpi8960::INITIATE, "INITiate:{}", false},
+    // "Call Processing State Synchronization": CALL:ORIGINATE, which arms the change detector.
     {Scpi8960::ORIGINATE, "CALL:ORIGinate", true},
-    {Scpi8960::END_CALL, "CALL:END", true},
-    {Scpi8960::DOWNLINK_BCH, "CALL:FUNCtion:DOWNlink BCH", true},
+    {Scpi8960::END_CALL, "CALL:END", false},
+    // "CALL:CONNected" and "Step 4: Establish an Active Link with Mobile Station": the time-out
+    // starts when the detector is armed; armed, the state query waits for a change.
     {Scpi8960::CONNECT_TIMEOUT, "CALL:CONNected:TIMeout {}", true},
+    {Scpi8960::CONNECT_ARM, "CALL:CONNected:ARM", true},
     {Scpi8960::CONNECTED, "CALL:CONNected:STATe?", true},
-    {Scpi8960::TX_POWER, "READ:TXPower?", true},
+    {Scpi8960::TX_POWER, "READ:TXPower?", false},
 }};
 static_assert(RowsInRoleOrder(SCPI_8960));
 
@@ -64,8 +79,10 @@ struct Measurement8960 {
   const char* name;
 };
 inline constexpr std::array<Measurement8960, 2> MEASUREMENTS_8960{{{6, "TXPower"}, {7, "PFERror"}}};
-// Operating modes (71): 0 active cell (calls), 1 test mode.
-inline constexpr std::array<const char*, 2> OPERATING_MODES_8960{"CALL", "TEST"};
+// Operating modes (71): 0 test mode, where the TX and CW set-ups' downlink function applies (in
+// active cell it is ignored), 1 active cell, where calls are made.
+inline constexpr std::array<const char*, 2> OPERATING_MODES_8960{"TEST", "CALL"};
+constexpr int OPERATING_MODE_ACTIVE_CELL = 1;
 
 constexpr const char* Scpi(Scpi8960 role) {
   return ScpiTextOf(SCPI_8960, role);

@@ -1,5 +1,8 @@
 #include "instruments/drivers/ScpiInstrument.h"
 
+#include <cctype>
+#include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,6 +15,11 @@ constexpr size_t MAX_REPLY = 65536;    // a reply longer than this is refused, n
 constexpr int MAX_QUEUE_ENTRIES = 32;  // error-queue entries drained after one operation
 constexpr uint32_t RESET_TIMEOUT_MS = 20000;
 constexpr uint32_t QUEUE_AFTER_TIMEOUT_MS = 1000;
+constexpr uint32_t DRAIN_MS = 200;      // a late line arrives within this once it comes at all
+constexpr int MAX_STALE_LINES = 16;     // lines dropped in one drain
+constexpr int MAX_LINES_PER_ENTRY = 4;  // late replies read past for one error-queue answer
+constexpr int32_t QUERY_INTERRUPTED = -410;
+constexpr int32_t QUERY_UNTERMINATED = -420;
 
 std::string_view TrimLineEnd(std::string_view s) {
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.remove_suffix(1);
@@ -32,6 +40,34 @@ bool ParseInstrumentError(std::string_view reply, InstrumentError* error) {
   error->code = static_cast<int32_t>(code);
   error->text = std::string(text.substr(1, text.size() - 2));
   return true;
+}
+
+ScpiReal ParseScpiReal(std::string_view reply, double* value) {
+  *value = std::nan("");
+  reply = TrimLineEnd(reply);
+  while (!reply.empty() && std::isspace(static_cast<unsigned char>(reply.front()))) {
+    reply.remove_prefix(1);
+  }
+  while (!reply.empty() && std::isspace(static_cast<unsigned char>(reply.back()))) {
+    reply.remove_suffix(1);
+  }
+  // Decimal forms only: strtod would also take "nan", "inf" and hexadecimal.
+  if (reply.empty() || reply.size() > 64) return ScpiReal::MALFORMED;
+  for (char c : reply) {
+    if (!std::isdigit(static_cast<unsigned char>(c)) && std::strchr("+-.eE", c) == nullptr) {
+      return ScpiReal::MALFORMED;
+    }
+  }
+  const std::string text(reply);
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v)) {
+    return ScpiReal::MALFORMED;
+  }
+  if (std::fabs(v) >= 9.9e37) return ScpiReal::NOT_A_NUMBER;
+  *value = v;
+  return ScpiReal::NUMBER;
 }
 
 void CopyDriverText(std::string_view text, char* buffer) {
@@ -82,7 +118,7 @@ ViStatus ScpiInstrument::Init(const char* resource, ViBoolean idQuery, ViBoolean
 ViStatus ScpiInstrument::CheckIdentity(ViSession vi) {
   std::string reply;
   ViStatus status = WriteLine(vi, model_.identify);
-  if (status >= VI_SUCCESS) status = ReadLine(vi, &reply, 0);
+  if (status >= VI_SUCCESS) status = ReadAnswer(vi, &reply, 0);
   if (status < VI_SUCCESS) return status;
   sessions_[vi].identity = reply;
   // Maker, model, serial, revision: only the model field is compared.
@@ -109,11 +145,12 @@ ViStatus ScpiInstrument::Close(ViSession vi) {
 
 ViStatus ScpiInstrument::Reset(ViSession vi) {
   if (!IsOpen(vi)) return VI_ERROR_INV_OBJECT;
+  SettleIfNeeded(vi);  // a reset is wanted whatever was still coming
   ViStatus status = WriteLine(vi, model_.reset);
   if (status < VI_SUCCESS) return status;
   std::string reply;  // "1" once the reset has finished; its value says nothing more
   status = WriteLine(vi, model_.waitComplete);
-  if (status >= VI_SUCCESS) status = ReadLine(vi, &reply, RESET_TIMEOUT_MS);
+  if (status >= VI_SUCCESS) status = ReadAnswer(vi, &reply, RESET_TIMEOUT_MS);
   if (status < VI_SUCCESS) return status;
   return CheckErrorQueue(vi);
 }
@@ -131,9 +168,12 @@ ViStatus ScpiInstrument::ErrorQuery(ViSession vi, ViInt32* code, char* text) {
     it->second.found.reset();
     return VI_SUCCESS;
   }
+  ViStatus status = SettleIfNeeded(vi);
+  if (status == VI_INSTR_ERROR_DETECTED) return ErrorQuery(vi, code, text);
+  if (status < VI_SUCCESS) return status;
   std::string reply;
-  ViStatus status = WriteLine(vi, model_.errorQuery);
-  if (status >= VI_SUCCESS) status = ReadLine(vi, &reply, 0);
+  status = WriteLine(vi, model_.errorQuery);
+  if (status >= VI_SUCCESS) status = ReadAnswer(vi, &reply, 0);
   if (status < VI_SUCCESS) return status;
   InstrumentError error;
   if (!ParseInstrumentError(reply, &error)) return VI_ERROR_INV_RESPONSE;
@@ -151,6 +191,7 @@ ViStatus ScpiInstrument::ErrorMessage(ViStatus status, char* text) {
 
 ViStatus ScpiInstrument::Clear(ViSession vi) {
   if (!IsOpen(vi)) return VI_ERROR_INV_OBJECT;
+  SettleIfNeeded(vi);  // what it finds is kept for the error query; the clear goes out anyway
   return WriteLine(vi, model_.clear);
 }
 
@@ -161,6 +202,8 @@ std::string ScpiInstrument::Identity(ViSession vi) const {
 
 ViStatus ScpiInstrument::Send(ViSession vi, std::initializer_list<std::string> commands) {
   if (!IsOpen(vi)) return VI_ERROR_INV_OBJECT;
+  const ViStatus settled = SettleIfNeeded(vi);
+  if (settled == VI_ERROR_TMO) return settled;
   for (const std::string& command : commands) {
     const ViStatus status = WriteLine(vi, command);
     if (status < VI_SUCCESS) return status;
@@ -172,12 +215,15 @@ ViStatus ScpiInstrument::Query(ViSession vi, const std::string& query, std::stri
                                uint32_t timeoutMs) {
   reply->clear();
   if (!IsOpen(vi)) return VI_ERROR_INV_OBJECT;
+  const ViStatus settled = SettleIfNeeded(vi);
+  if (settled == VI_ERROR_TMO) return settled;
   ViStatus status = WriteLine(vi, query);
   if (status < VI_SUCCESS) return status;
-  status = ReadLine(vi, reply, timeoutMs);
+  status = ReadAnswer(vi, reply, timeoutMs);
   if (status == VI_ERROR_TMO) {
     // An instrument refuses a query it does not know by not answering; its queue says why.
-    const ViStatus queue = CheckErrorQueue(vi, QUEUE_AFTER_TIMEOUT_MS);
+    // The answer may also only be late: settling drops it, so it is never the next one's.
+    const ViStatus queue = Settle(vi);
     return queue == VI_INSTR_ERROR_DETECTED ? queue : status;
   }
   if (status < VI_SUCCESS) return status;
@@ -222,12 +268,63 @@ ViStatus ScpiInstrument::ReadLine(ViSession vi, std::string* reply, uint32_t tim
   return VI_SUCCESS;
 }
 
+ViStatus ScpiInstrument::ReadAnswer(ViSession vi, std::string* reply, uint32_t timeoutMs) {
+  const ViStatus status = ReadLine(vi, reply, timeoutMs);
+  if (status == VI_ERROR_TMO) {
+    if (auto it = sessions_.find(vi); it != sessions_.end()) it->second.unsettled = true;
+  }
+  return status;
+}
+
+ViStatus ScpiInstrument::SettleIfNeeded(ViSession vi) {
+  auto it = sessions_.find(vi);
+  if (it == sessions_.end() || !it->second.unsettled) return VI_SUCCESS;
+  return Settle(vi);
+}
+
+ViStatus ScpiInstrument::Settle(ViSession vi) {
+  const auto drain = [this, vi] {
+    for (int i = 0; i < MAX_STALE_LINES; ++i) {
+      std::string stale;
+      if (ReadLine(vi, &stale, DRAIN_MS) < VI_SUCCESS) return;
+    }
+  };
+  drain();
+  std::optional<InstrumentError> first;
+  for (int i = 0; i < MAX_QUEUE_ENTRIES; ++i) {
+    ViStatus status = WriteLine(vi, model_.errorQuery);
+    if (status < VI_SUCCESS) return status;
+    InstrumentError error;
+    bool parsed = false;
+    // A late reply may still come before the queue's answer: it is read past.
+    for (int n = 0; n < MAX_LINES_PER_ENTRY && !parsed; ++n) {
+      std::string reply;
+      status = ReadLine(vi, &reply, QUEUE_AFTER_TIMEOUT_MS);
+      if (status < VI_SUCCESS) return status;  // still not answering: stays unsettled
+      parsed = ParseInstrumentError(reply, &error);
+    }
+    if (!parsed) return VI_ERROR_INV_RESPONSE;
+    if (error.code == 0) {
+      drain();  // the answer to an earlier queue read may still be on its way
+      sessions_[vi].unsettled = false;
+      if (!first) return VI_SUCCESS;
+      sessions_[vi].found = first;
+      return VI_INSTR_ERROR_DETECTED;
+    }
+    // The interruption of the late reply is ours, not the instrument's complaint.
+    if (!first && error.code != QUERY_INTERRUPTED && error.code != QUERY_UNTERMINATED) {
+      first = error;
+    }
+  }
+  return VI_ERROR_INV_RESPONSE;
+}
+
 ViStatus ScpiInstrument::CheckErrorQueue(ViSession vi, uint32_t timeoutMs) {
   std::optional<InstrumentError> first;
   for (int i = 0; i < MAX_QUEUE_ENTRIES; ++i) {
     std::string reply;
     ViStatus status = WriteLine(vi, model_.errorQuery);
-    if (status >= VI_SUCCESS) status = ReadLine(vi, &reply, timeoutMs);
+    if (status >= VI_SUCCESS) status = ReadAnswer(vi, &reply, timeoutMs);
     if (status < VI_SUCCESS) return status;
     InstrumentError error;
     if (!ParseInstrumentError(reply, &error)) return VI_ERROR_INV_RESPONSE;

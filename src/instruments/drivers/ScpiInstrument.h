@@ -31,6 +31,12 @@ struct InstrumentError {
 
 // Parses `<code>,"<text>"`; false for anything else.
 bool ParseInstrumentError(std::string_view reply, InstrumentError* error);
+
+// A reply that should be one number (NR1/NR2/NR3), blanks around it allowed and nothing else:
+// "+0,\"No error\"" or "1;2" is malformed, not 0 or 1. SCPI's 9.91E+37 is NOT_A_NUMBER (the
+// instrument has no value), and *value is then NaN.
+enum class ScpiReal { NUMBER, NOT_A_NUMBER, MALFORMED };
+ScpiReal ParseScpiReal(std::string_view reply, double* value);
 // Copies text into a driver's 256-byte text buffer, cut and terminated.
 void CopyDriverText(std::string_view text, char* buffer);
 
@@ -60,9 +66,17 @@ class ScpiInstrument {
     ViSession rm = 0;
     std::optional<InstrumentError> found;
     std::string identity;
+    bool unsettled = false;  // a read timed out: what the instrument still sends is stale
   };
   ViStatus WriteLine(ViSession vi, std::string_view text);
   ViStatus ReadLine(ViSession vi, std::string* reply, uint32_t timeoutMs);
+  // ReadLine for an answer the operation waits for; a time-out leaves the session unsettled.
+  ViStatus ReadAnswer(ViSession vi, std::string* reply, uint32_t timeoutMs);
+  // Before the next operation of an unsettled session: drops what is still coming and reads
+  // the error queue to its end. VI_INSTR_ERROR_DETECTED (kept for the error query) when the
+  // queue held an error of its own, VI_ERROR_TMO while the instrument still does not answer.
+  ViStatus Settle(ViSession vi);
+  ViStatus SettleIfNeeded(ViSession vi);
   ViStatus CheckErrorQueue(ViSession vi, uint32_t timeoutMs = 0);
   ViStatus CheckIdentity(ViSession vi);
 

@@ -7,10 +7,9 @@ ViStatus SupplyIo::MeasureCurrent(ViSession vi, const std::string& query, ViReal
   std::string reply;
   const ViStatus status = io_.Query(vi, query, &reply);
   if (status < VI_SUCCESS) return status;
-  const char* begin = reply.c_str();
-  char* end = nullptr;
-  const double value = std::strtod(begin, &end);
-  if (end == begin || *end != '\0' || !std::isfinite(value)) return VI_ERROR_INV_RESPONSE;
+  // An overload reading (9.9E+37) is no current either: taken, it would look like a handset.
+  double value = 0.0;
+  if (ParseScpiReal(reply, &value) != ScpiReal::NUMBER) return VI_ERROR_INV_RESPONSE;
   *amps = value;
   return status;
 }

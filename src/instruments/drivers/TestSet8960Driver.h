@@ -12,7 +12,8 @@ class TestSet8960Driver : public VxiPnpDriver {
   virtual ViStatus SendCommandReal(ViSession vi, const char* command, ViReal64 value) = 0;  // 30
   virtual ViStatus QueryReal(ViSession vi, const char* query, ViReal64* value) = 0;         // 31
   virtual ViStatus EndOfTest(ViSession vi) = 0;                                             // 38
-  // 39: timeout in seconds (0: the session's), integrity (0 = normal) and power in dBm.
+  // 39: timeout in seconds (0: the session's), integrity (0 = normal) and power in dBm (NaN
+  // when the set has no result).
   virtual ViStatus ReadTxPower(ViSession vi, ViReal64 timeoutSeconds, ViInt32* integrity,
                                ViReal64* dbm) = 0;
   // 48: measurement codes (6 TX power, 7 phase and frequency error).
@@ -24,11 +25,12 @@ class TestSet8960Driver : public VxiPnpDriver {
                               ViInt32 now) = 0;
   virtual ViStatus CellBand(ViSession vi, ViInt32 cell, ViInt16 band) = 0;  // 68
   virtual ViStatus TchBand(ViSession vi, ViInt16 band) = 0;                 // 69
-  virtual ViStatus OperatingMode(ViSession vi, ViInt32 mode) = 0;  // 71: 0 active cell, 1 test
+  virtual ViStatus OperatingMode(ViSession vi, ViInt32 mode) = 0;  // 71: 0 test, 1 active cell
   virtual ViStatus PathLoss(ViSession vi, ViReal64 gainDb) = 0;    // 74: negative for a loss
   // 75: cell 1, level in dBm; the station passes 0, 0 for the two options (no others accepted).
   virtual ViStatus CellPower(ViSession vi, ViInt32 cell, ViReal64 dbm, ViInt32 option1,
                              ViInt32 option2) = 0;
+  // 31: the value, NaN when the set has none (9.91E+37).
   // 87: 0 once a call is connected; VI_WARN_NOT_CONNECTED when none came up in time.
   virtual ViStatus WaitCallConnected(ViSession vi, ViReal64 seconds) = 0;
   virtual ViStatus OriginateCall(ViSession vi) = 0;  // 88

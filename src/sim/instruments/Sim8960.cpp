@@ -55,6 +55,9 @@ void Sim8960::ResetState() {
   generatorHz_ = DownlinkMHz(EGSM, 20) * 1e6;
   connectTimeoutS_ = 10.0;
   originated_ = false;
+  originatedAt_ = 0;
+  armed_ = false;
+  armExpiresAt_ = 0;
   measurementInitiated_ = false;
   bench_.EndCall();
   Push();
@@ -62,6 +65,11 @@ void Sim8960::ResetState() {
 
 uint32_t Sim8960::ResetMs() const {
   return RESET_MS;
+}
+
+void Sim8960::Arm(uint64_t timeoutMs) {
+  armed_ = true;
+  armExpiresAt_ = bench_.NowMs() + timeoutMs;
 }
 
 bool Sim8960::BandByName(const std::string& name, int* band) {
@@ -113,8 +121,9 @@ void Sim8960::Push() {
                                                           : 0;
   // The gain of the path is made up for at the connector, so the handset sees cellDbm_.
   const double connectorDbm = cellDbm_ - GainDb();
-  const bool active = cellOn_ && operatingMode_ != "OFF";
-  if (downlink_ == Downlink::CW) {
+  const bool active = cellOn_;
+  // In active cell the downlink function is ignored: the cell broadcasts for calls.
+  if (TestMode() && downlink_ == Downlink::CW) {
     bench_.SetCell(band, bch_[cellBand_], tch_[tchBand_], connectorDbm, false);
     bench_.SetCwGenerator(generatorHz_, connectorDbm, active && generatorHz_ > 0.0);
   } else {
@@ -182,9 +191,14 @@ void Sim8960::AddCallCommands() {
   Command("CALL:OPERating:MODE", [this](Request& r) {
     std::string mode;
     if (!r.Word(0, &mode)) return;
-    if (mode != "CALL" && mode != "TEST" && mode != "CELL" && mode != "OFF")
+    if (mode != "CALL" && mode != "TEST" && mode != "CELL")
       return r.Error(-224, "Illegal parameter value");
-    operatingMode_ = mode;
+    // CELL is active cell as CALL is; the query answers CALL for both.
+    operatingMode_ = mode == "CELL" ? "CALL" : mode;
+    if (TestMode()) {
+      originated_ = false;
+      bench_.EndCall();
+    }
     Push();
   });
   Command("CALL:OPERating:MODE?", [this](Request& r) { r.Reply(operatingMode_); });
@@ -204,14 +218,25 @@ void Sim8960::AddCallCommands() {
 
   Command("CALL:ORIGinate", [this](Request& r) {
     if (!r.NoArgs()) return;
-    if (downlink_ == Downlink::CW || !cellOn_) return r.Error(-221, "Settings conflict");
+    // Calls are made in active cell only.
+    if (TestMode() || !cellOn_) return r.Error(-221, "Settings conflict");
     originated_ = true;
+    originatedAt_ = bench_.NowMs();
     bench_.OriginateCall();
+    Arm(AUTO_ARM_MS);
   });
   Command("CALL:END", [this](Request& r) {
     if (!r.NoArgs()) return;
     originated_ = false;
     bench_.EndCall();
+    Arm(AUTO_ARM_MS);
+  });
+  Command("CALL:CONNected:ARM[:IMMediate]", [this](Request& r) {
+    if (r.NoArgs()) Arm(static_cast<uint64_t>(connectTimeoutS_ * 1000.0));
+  });
+  Command("CALL:CONNected:ARM:STATe?", [this](Request& r) {
+    if (armed_ && bench_.NowMs() >= armExpiresAt_) armed_ = false;
+    r.Reply(armed_ ? "1" : "0");
   });
   Command("CALL:CONNected:TIMeout", [this](Request& r) {
     double s;
@@ -221,17 +246,32 @@ void Sim8960::AddCallCommands() {
   });
   Command("CALL:CONNected[:STATe]?", [this](Request& r) {
     if (!r.NoArgs()) return;
-    if (bench_.CallConnected()) return r.Reply("1");
-    if (!originated_) return r.Reply("0");
-    // The query holds the bus while the call is being set up, up to the time-out.
     const uint64_t now = bench_.NowMs();
-    const uint64_t limit = static_cast<uint64_t>(connectTimeoutS_ * 1000.0);
-    const uint64_t at = bench_.CallConnectsAtMs();
-    if (at != 0 && at - now <= limit) {
-      r.Busy(static_cast<uint32_t>(at - now));
+    if (armed_ && now >= armExpiresAt_) armed_ = false;
+    if (bench_.CallConnected()) {
+      // Connected already: an armed detector waits for the next change, here its time-out.
+      if (armed_) r.Busy(static_cast<uint32_t>(armExpiresAt_ - now));
+      armed_ = false;
       return r.Reply("1");
     }
-    r.Busy(static_cast<uint32_t>(limit));
+    if (originated_) {
+      // Setting up (a transitory state): the query waits until connected or idle, whatever the
+      // detector, and a change disarms it.
+      armed_ = false;
+      const uint64_t at = bench_.CallConnectsAtMs();
+      if (at != 0) {
+        r.Busy(static_cast<uint32_t>(at > now ? at - now : 0));
+        return r.Reply("1");
+      }
+      const uint64_t givesUp = originatedAt_ + PAGING_MS;
+      r.Busy(static_cast<uint32_t>(givesUp > now ? givesUp - now : 0));
+      originated_ = false;
+      bench_.EndCall();
+      return r.Reply("0");
+    }
+    // Idle: at once unless armed, then at the end of the detector's time-out.
+    if (armed_) r.Busy(static_cast<uint32_t>(armExpiresAt_ - now));
+    armed_ = false;
     r.Reply("0");
   });
   Command("CALL:STATus[:STATe]?", [this](Request& r) {

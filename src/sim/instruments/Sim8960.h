@@ -6,12 +6,16 @@
 #include "sim/Bench.h"
 #include "sim/instruments/SimScpiDevice.h"
 
-// The 8960 (E5515B) with its GSM application, on the bench: the cell it transmits (band,
+// The 8960 (E5515B) with its E1960A GSM application, on the bench: the cell it transmits (band,
 // BCH, TCH, level at the connector after the path gain SYSTem:CORRection:SGAin is made up
-// for), calls to the handset with the set-up time the handset needs (CALL:CONNected:STATe?
-// holds the bus until the call is up or CALL:CONNected:TIMeout runs out), the handset's TX
-// power seen through the RF path with the same gain taken off, the RX level the handset
-// reports, and the RF generator in CW mode feeding the handset's receiver.
+// for), the operating modes (active cell CALL|CELL, where calls are made and the downlink
+// function is ignored; TEST, where the downlink function BCH|BCHTCH|CW applies and calls are
+// refused), calls to the handset with the set-up time the handset needs, the call-state-change
+// detector (armed by CALL:ORIGinate and CALL:END with a fixed 60 s time-out, or by
+// CALL:CONNected:ARM with CALL:CONNected:TIMeout; armed, CALL:CONNected:STATe? holds the bus
+// until the call reaches connected or idle or the time-out runs out, unarmed it answers at
+// once), the handset's TX power seen through the RF path with the same gain taken off, the RX
+// level the handset reports, and the RF generator in CW mode feeding the handset's receiver.
 namespace sim {
 
 class Sim8960 : public SimScpiDevice {
@@ -22,6 +26,9 @@ class Sim8960 : public SimScpiDevice {
   static constexpr uint32_t TX_MEASUREMENT_MS = 60;
   static constexpr uint32_t RX_REPORT_MS = 480;  // one SACCH report period
   static constexpr uint32_t RESET_MS = 300;
+  // A page the handset never answers ends after this, and the call is idle again.
+  static constexpr uint64_t PAGING_MS = 8000;
+  static constexpr uint64_t AUTO_ARM_MS = 60000;
 
  protected:
   std::string Identity() const override;
@@ -61,7 +68,13 @@ class Sim8960 : public SimScpiDevice {
   int generatorBand_ = EGSM;
   double generatorHz_ = 0.0;
   double connectTimeoutS_ = 10.0;
+  bool TestMode() const { return operatingMode_ == "TEST"; }
+  void Arm(uint64_t timeoutMs);
+
   bool originated_ = false;
+  uint64_t originatedAt_ = 0;
+  bool armed_ = false;
+  uint64_t armExpiresAt_ = 0;
   bool measurementInitiated_ = false;
 };
 

@@ -102,9 +102,12 @@ SimSupply::SimSupply(Bench& bench, SupplyModel model) : bench_(bench), model_(mo
   auto measure = [this, triple](Request& r, bool current) {
     size_t output = selected_;
     if (!r.args().empty()) {
+      // Only the E3631A names an output here; the single-output models take no parameter.
+      if (!triple) return r.Error(-108, "Parameter not allowed");
       std::string name;
       r.Word(0, &name);
-      if (!triple || !OutputByName(name, &output)) return r.Error(-224, "Illegal parameter value");
+      if (r.args().size() > 1) return r.Error(-108, "Parameter not allowed");
+      if (!OutputByName(name, &output)) return r.Error(-224, "Illegal parameter value");
     }
     r.Busy(MEASUREMENT_MS);
     r.Reply(Nr3(current ? MeasuredAmps(output) : (on_ ? outputs_[output].volts : 0.0)));
