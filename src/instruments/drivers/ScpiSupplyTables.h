@@ -22,14 +22,18 @@ enum class ScpiSupply {
 
 using SupplyTable = std::array<ScpiEntry<ScpiSupply>, static_cast<size_t>(ScpiSupply::COUNT)>;
 
+// A row's comment names the user's guide page it was checked against; rows marked false have
+// none read yet (the common commands and the error queue are IEEE 488.2 / SCPI forms).
 inline constexpr SupplyTable SCPI_E3631A{{
-    {ScpiSupply::IDENTIFY, "*IDN?", true},
-    {ScpiSupply::RESET, "*RST", true},
-    {ScpiSupply::WAIT_COMPLETE, "*OPC?", true},
-    {ScpiSupply::CLEAR, "*CLS", true},
-    {ScpiSupply::ERROR_QUERY, "SYSTem:ERRor?", true},
-    {ScpiSupply::SELECT_OUTPUT, "INSTrument:NSELect {}", true},
-    {ScpiSupply::VOLTAGE, "VOLTage {}", true},
+    {ScpiSupply::IDENTIFY, "*IDN?", false},
+    {ScpiSupply::RESET, "*RST", false},
+    {ScpiSupply::WAIT_COMPLETE, "*OPC?", false},
+    {ScpiSupply::CLEAR, "*CLS", false},
+    {ScpiSupply::ERROR_QUERY, "SYSTem:ERRor?", false},
+    {ScpiSupply::SELECT_OUTPUT, "INSTrument:NSELect {}", false},
+    {ScpiSupply::VOLTAGE, "VOLTage {}", false},
+    // E3631A User's Guide, "Output Setting and Operation Commands": the current limit of the
+    // output selected with INSTrument; OUTPut[:STATe] switches all three outputs.
     {ScpiSupply::CURRENT, "CURRent {}", true},
     {ScpiSupply::OUTPUT, "OUTPut {}", true},
     {ScpiSupply::MEASURE_CURRENT, "MEASure:CURRent? {}", false},
@@ -45,33 +49,36 @@ inline constexpr std::array<E3631AOutput, 4> E3631A_OUTPUTS{
     {{nullptr, 0, 0}, {"P6V", 6.18, 5.15}, {"P25V", 25.75, 1.03}, {"N25V", 25.75, 1.03}}};
 
 inline constexpr SupplyTable SCPI_E3632A{{
-    {ScpiSupply::IDENTIFY, "*IDN?", true},
-    {ScpiSupply::RESET, "*RST", true},
-    {ScpiSupply::WAIT_COMPLETE, "*OPC?", true},
-    {ScpiSupply::CLEAR, "*CLS", true},
-    {ScpiSupply::ERROR_QUERY, "SYSTem:ERRor?", true},
+    {ScpiSupply::IDENTIFY, "*IDN?", false},
+    {ScpiSupply::RESET, "*RST", false},
+    {ScpiSupply::WAIT_COMPLETE, "*OPC?", false},
+    {ScpiSupply::CLEAR, "*CLS", false},
+    {ScpiSupply::ERROR_QUERY, "SYSTem:ERRor?", false},
     {ScpiSupply::SELECT_OUTPUT, "", true},  // one output
-    {ScpiSupply::VOLTAGE, "VOLTage {}", true},
+    {ScpiSupply::VOLTAGE, "VOLTage {}", false},
+    // E3632A User's Guide, "Introduction to the SCPI Language" (CURRent {<current>|MIN|MAX|...},
+    // CURR or CURRENT) and E3633A/E3634A User's Guide, "Output Setting and Operation Commands".
     {ScpiSupply::CURRENT, "CURRent {}", true},
-    {ScpiSupply::OUTPUT, "OUTPut {}", true},
-    {ScpiSupply::MEASURE_CURRENT, "MEASure:CURRent?", true},
+    {ScpiSupply::OUTPUT, "OUTPut {}", false},
+    {ScpiSupply::MEASURE_CURRENT, "MEASure:CURRent?", false},
 }};
 static_assert(RowsInRoleOrder(SCPI_E3632A));
 // The widest of the E3632A's and E3633A's ranges; the instrument refuses what its own lacks.
 inline constexpr double E3632A_MAX_VOLTS = 30.9;
 inline constexpr double E3632A_MAX_AMPS = 20.6;
 
+// No page of the 66311B's user's guide read yet: every line is unconfirmed.
 inline constexpr SupplyTable SCPI_66311B{{
-    {ScpiSupply::IDENTIFY, "*IDN?", true},
-    {ScpiSupply::RESET, "*RST", true},
-    {ScpiSupply::WAIT_COMPLETE, "*OPC?", true},
-    {ScpiSupply::CLEAR, "*CLS", true},
-    {ScpiSupply::ERROR_QUERY, "SYSTem:ERRor?", true},
+    {ScpiSupply::IDENTIFY, "*IDN?", false},
+    {ScpiSupply::RESET, "*RST", false},
+    {ScpiSupply::WAIT_COMPLETE, "*OPC?", false},
+    {ScpiSupply::CLEAR, "*CLS", false},
+    {ScpiSupply::ERROR_QUERY, "SYSTem:ERRor?", false},
     {ScpiSupply::SELECT_OUTPUT, "", true},  // one output
     {ScpiSupply::VOLTAGE, "VOLT {}", false},
     {ScpiSupply::CURRENT, "CURR {}", false},
-    {ScpiSupply::OUTPUT, "OUTP {}", true},
-    {ScpiSupply::MEASURE_CURRENT, "MEAS:CURR?", true},
+    {ScpiSupply::OUTPUT, "OUTP {}", false},
+    {ScpiSupply::MEASURE_CURRENT, "MEAS:CURR?", false},
 }};
 static_assert(RowsInRoleOrder(SCPI_66311B));
 inline constexpr double HP66311B_MAX_VOLTS = 15.535;
