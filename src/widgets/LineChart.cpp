@@ -191,14 +191,15 @@ void LineChart::ClearSeries(int series) {
 }
 
 void LineChart::Describe() {
+  // Kept short and cheap: it is refreshed on every point.
   setAccessibleName(data_.title.isEmpty() ? QStringLiteral("line chart") : data_.title);
   QStringList values;
   for (const auto& s : data_.series) {
     if (s.faint) continue;
-    const auto [first, last] = Window(s, data_.visiblePoints);
-    QStringList pts;
-    for (size_t i = first; i < last; ++i) pts << QString::number(s.points[i], 'g', 4);
-    values << (s.name.isEmpty() ? QString() : s.name + QStringLiteral(": ")) + pts.join(' ');
+    QString text = s.name.isEmpty() ? QString() : s.name + QStringLiteral(": ");
+    text += QStringLiteral("%1 points").arg(s.points.size());
+    if (!s.points.empty()) text += QStringLiteral(", last %1").arg(s.points.back(), 0, 'g', 4);
+    values << text;
   }
   setAccessibleDescription(values.join(QStringLiteral("; ")));
 }

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -108,6 +109,50 @@ TEST_F(QtEventLoopTest, SendSyncOnLoopThreadRunsAtOnce) {
   bool ran = false;
   loop.SendSync([&] { ran = true; });
   EXPECT_TRUE(ran);
+}
+
+TEST_F(QtEventLoopTest, WaitLoopLearnsOfAQuitAskedWhileItPumps) {
+  QtEventLoop loop;
+  bool sawQuit = false;
+  bool gaveUp = false;
+  // A handler's wait loop runs inside exec(); the program is asked to end meanwhile.
+  QTimer::singleShot(0, [&] {
+    QTimer::singleShot(20, [] { QCoreApplication::quit(); });
+    QElapsedTimer t;
+    t.start();
+    while (loop.PumpMessages()) {
+      if (t.elapsed() > 3000) {
+        gaveUp = true;
+        return;
+      }
+      QThread::msleep(1);
+    }
+    sawQuit = true;
+    EXPECT_FALSE(loop.PumpMessages());  // and stays so
+  });
+  QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });  // never hang the test
+  QCoreApplication::exec();
+  EXPECT_TRUE(sawQuit);
+  EXPECT_FALSE(gaveUp);
+}
+
+TEST_F(QtEventLoopTest, HeldTimerCountsOnceAndAKilledOneNotAtAll) {
+  QtEventLoop loop;
+  Recorder keep, killed;
+  std::vector<int> order;
+  keep.also = [&](int id) { order.push_back(id); };
+  killed.also = [&](int id) { order.push_back(id); };
+  loop.SetTimer(&keep, 1, 5);
+  loop.SetTimer(&killed, 2, 5);
+  // The first thing to run after the wait kills the other timer before its turn comes.
+  loop.Post([&] { loop.KillTimer(&killed, 2); });
+  QThread::msleep(1);
+  loop.BusyWait(60);
+  ASSERT_TRUE(PumpUntil(loop, [&] { return !order.empty(); }));
+  loop.KillTimer(&keep, 1);
+  loop.PumpMessages();
+  EXPECT_EQ(std::count(order.begin(), order.end(), 2), 0);
+  EXPECT_GE(std::count(order.begin(), order.end(), 1), 1);
 }
 
 }  // namespace
