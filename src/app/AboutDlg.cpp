@@ -12,6 +12,7 @@
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Tesmira 정보"));
   setModal(true);
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   auto* icon = new QLabel(this);
   icon->setPixmap(ToolbarIcon(ID_APP_ABOUT).pixmap(32, 30));
   auto* name = new QLabel(QStringLiteral("Tesmira  Repair V1.5 1017"), this);
@@ -27,4 +28,5 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   grid->addWidget(name, 0, 1);
   grid->addWidget(what, 1, 1);
   grid->addWidget(buttons, 2, 0, 1, 2);
+  grid->setSizeConstraint(QLayout::SetFixedSize);
 }

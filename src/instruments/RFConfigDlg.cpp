@@ -26,6 +26,7 @@ const RfConfigBox& BoxOf(int id) {
 CRFConfigDlg::CRFConfigDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QString::fromUtf8(RF_CONFIG_CAPTION));
   setModal(true);
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
   auto makeBox = [this](int id) {
     const RfConfigBox& spec = BoxOf(id);
@@ -104,6 +105,7 @@ CRFConfigDlg::CRFConfigDlg(QWidget* parent) : QDialog(parent) {
   top->addWidget(testSet, 2, 0, 1, 2);
   top->addWidget(supply, 2, 2, 1, 2);
   top->addWidget(buttons, 3, 0, 1, 4);
+  top->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 QComboBox* CRFConfigDlg::Box(int controlId) const {

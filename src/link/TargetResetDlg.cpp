@@ -12,6 +12,7 @@ CTargetResetDlg::CTargetResetDlg(StationContext& context, QWidget* parent)
     : QDialog(parent), logic_(context.loop, context.handset, context.notifier) {
   setWindowTitle(QStringLiteral("E2P Reset"));
   setModal(true);
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   auto* text = new QLabel(
       QStringLiteral("If you reset Target, RF Cal data is all erased. Really Do you Erase?"), this);
   text->setWordWrap(true);
@@ -33,5 +34,6 @@ CTargetResetDlg::CTargetResetDlg(StationContext& context, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(text);
   layout->addLayout(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
   logic_.OnInit();
 }

@@ -1,7 +1,9 @@
 #include "widgets/MessageBoxNotifier.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 void ShowStationMessage(QWidget* parent, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(APPLICATION_TITLE), text, QMessageBox::Ok,
