@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <memory>
 
 #include "platform/QtEventLoop.h"
@@ -26,7 +25,6 @@ class CTesmiraApp : public QApplication {
   CMainFrame* Frame() const { return frame_.get(); }
 
  private:
-  QElapsedTimer started_;
   QtEventLoop loop_;
   MessageBoxNotifier notifier_;
   ModalRunner modal_;
