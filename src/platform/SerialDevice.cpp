@@ -157,3 +157,82 @@ size_t WriteSerialBounded(int fd, const uint8_t* bytes, size_t count,
   WaitDrained(fd, deadline);
   return done;
 }
+
+bool ConfigureSerialLine(int fd, const SerialLineSettings& s, std::string* error) {
+  const auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  speed_t speed;
+  if (!SpeedFor(s.baud, &speed)) return fail("unsupported baud rate " + std::to_string(s.baud));
+  tcflag_t size;
+  switch (s.dataBits) {
+    case 5:
+      size = CS5;
+      break;
+    case 6:
+      size = CS6;
+      break;
+    case 7:
+      size = CS7;
+      break;
+    case 8:
+      size = CS8;
+      break;
+    default:
+      return fail("unsupported data bits " + std::to_string(s.dataBits));
+  }
+  if (s.stopBits != 1 && s.stopBits != 2) {
+    return fail("unsupported stop bits " + std::to_string(s.stopBits));
+  }
+  termios t{};
+  if (tcgetattr(fd, &t) != 0)
+    return fail(std::string("cannot read line settings (") + std::strerror(errno) + ")");
+  cfmakeraw(&t);
+  t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
+  t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | CMSPAR);
+  t.c_cflag |= size | CREAD | CLOCAL;
+  switch (s.parity) {
+    case SerialLineSettings::Parity::NONE:
+      break;
+    case SerialLineSettings::Parity::ODD:
+      t.c_cflag |= PARENB | PARODD;
+      break;
+    case SerialLineSettings::Parity::EVEN:
+      t.c_cflag |= PARENB;
+      break;
+    case SerialLineSettings::Parity::MARK:
+      t.c_cflag |= PARENB | PARODD | CMSPAR;
+      break;
+    case SerialLineSettings::Parity::SPACE:
+      t.c_cflag |= PARENB | CMSPAR;
+      break;
+  }
+  if (s.parity != SerialLineSettings::Parity::NONE) t.c_iflag |= INPCK;
+  if (s.stopBits == 2) t.c_cflag |= CSTOPB;
+  if (s.rtsCts) t.c_cflag |= CRTSCTS;
+  if (s.xonXoff) t.c_iflag |= IXON | IXOFF;
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 0;
+  if (cfsetispeed(&t, speed) != 0 || cfsetospeed(&t, speed) != 0 || tcsetattr(fd, TCSANOW, &t)) {
+    return fail(std::string("line settings refused (") + std::strerror(errno) + ")");
+  }
+  termios got{};
+  if (tcgetattr(fd, &got) != 0) return fail("cannot read line settings back");
+  const tcflag_t mask = CSIZE | PARENB | PARODD | CSTOPB | CMSPAR;
+  if (cfgetospeed(&got) != speed || (got.c_cflag & mask) != (t.c_cflag & mask)) {
+    return fail("the device did not take the line settings");
+  }
+  return true;
+}
+
+bool SerialModemLines(int fd, int* lines) {
+  int value = 0;
+  if (ioctl(fd, TIOCMGET, &value) != 0) return false;
+  *lines = value;
+  return true;
+}
+
+bool SetSerialModemLine(int fd, int line, bool on) {
+  return ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0;
+}

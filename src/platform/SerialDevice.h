@@ -35,3 +35,23 @@ size_t SerialBytesWaiting(int fd);
 // line, all within timeout. Returns the bytes handed to the driver; stops early on an error.
 size_t WriteSerialBounded(int fd, const uint8_t* bytes, size_t count,
                           std::chrono::milliseconds timeout);
+
+// Line settings beyond the handset's raw 8N1, for instruments on a serial line (VISA ASRL).
+struct SerialLineSettings {
+  enum class Parity { NONE, ODD, EVEN, MARK, SPACE };
+  uint32_t baud = 9600;
+  int dataBits = 8;  // 5..8
+  Parity parity = Parity::NONE;
+  int stopBits = 1;      // 1 or 2 (1.5 is set as 2, as the UARTs Linux drives do)
+  bool rtsCts = false;   // hardware flow control in the driver
+  bool xonXoff = false;  // software flow control in the driver, both directions
+};
+
+// Applies settings to an open serial descriptor (raw mode, reads return what is there), and
+// checks that the driver took them. False with a reason in *error.
+bool ConfigureSerialLine(int fd, const SerialLineSettings& settings, std::string* error);
+
+// Modem lines (TIOCM_* bits): false when the device has none (a pseudo-terminal).
+bool SerialModemLines(int fd, int* lines);
+// Raises or drops one output line (TIOCM_DTR, TIOCM_RTS); false when it cannot be set.
+bool SetSerialModemLine(int fd, int line, bool on);

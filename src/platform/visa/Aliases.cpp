@@ -42,6 +42,33 @@ std::vector<Alias> ParseAliases(std::string_view text) {
   return aliases;
 }
 
+std::optional<Target> SplitTarget(std::string_view text) {
+  text = Trim(text);
+  Target target;
+  const size_t open = text.find('{');
+  if (open == std::string_view::npos) {
+    if (text.find('}') != std::string_view::npos) return std::nullopt;
+    target.resource = std::string(text);
+    return target;
+  }
+  if (text.back() != '}' || open == 0) return std::nullopt;
+  target.resource = std::string(Trim(text.substr(0, open)));
+  std::string_view body = text.substr(open + 1, text.size() - open - 2);
+  if (body.find_first_of("{}") != std::string_view::npos) return std::nullopt;
+  while (!body.empty()) {
+    const size_t comma = body.find(',');
+    const std::string_view item = Trim(body.substr(0, comma));
+    body = comma == std::string_view::npos ? std::string_view() : body.substr(comma + 1);
+    if (item.empty()) continue;
+    const size_t eq = item.find('=');
+    if (eq == std::string_view::npos || eq == 0) return std::nullopt;
+    std::string key(Trim(item.substr(0, eq)));
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    target.settings.push_back({key, std::string(Trim(item.substr(eq + 1)))});
+  }
+  return target;
+}
+
 std::vector<Alias> EnvironmentAliases() {
   const char* text = std::getenv("TESMIRA_VISA_ALIASES");
   return text ? ParseAliases(text) : std::vector<Alias>();
@@ -53,6 +80,12 @@ std::optional<std::string> LookupAlias(const std::string& canonicalResource) {
     if (alias.resource == canonicalResource) return alias.target;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> LookupBoardAlias(const std::string& canonicalResource) {
+  const auto name = ParseResource(canonicalResource);
+  if (!name || name->type != "GPIB" || name->resourceClass != "INSTR") return std::nullopt;
+  return LookupAlias("GPIB" + std::to_string(name->board) + "::INTFC");
 }
 
 }  // namespace visa::detail

@@ -21,6 +21,7 @@ class ReadBuffer {
   ViUInt32 TakePartial(unsigned char* buf, ViUInt32 count);
   void Clear();
   bool Empty() const { return data_.empty(); }
+  size_t Size() const { return data_.size(); }
 
  private:
   void Consume(unsigned char* buf, size_t n);

@@ -42,6 +42,10 @@ std::optional<int> Number(std::string_view field, int low, int high) {
   return value;
 }
 
+bool IsDevicePath(std::string_view field) {
+  return field.size() > 1 && field.front() == '/';
+}
+
 std::vector<std::string_view> Split(std::string_view text) {
   std::vector<std::string_view> parts;
   size_t start = 0;
@@ -89,7 +93,25 @@ bool NormaliseFields(ResourceName& name) {
     f[1] = Lower(f[1]);
     return true;
   }
-  if (name.type == "ASRL") return f.empty() && name.resourceClass == "INSTR";
+  if (name.type == "ASRL") {
+    // ASRL<n> (COM n), or the device itself: ASRL::/dev/ttyUSB0::INSTR. Paths keep their case.
+    if (name.resourceClass != "INSTR" || f.size() > 1) return false;
+    return f.empty() || IsDevicePath(f[0]);
+  }
+  if (name.type == "PRLGX-TCPIP") {
+    // A Prologix GPIB-ETHERNET adapter: PRLGX-TCPIP<n>::host[::port]::INTFC (port 1234).
+    if (name.resourceClass != "INTFC" || f.empty() || f.size() > 2 || f[0].empty()) return false;
+    f[0] = Lower(f[0]);
+    if (f.size() == 1) f.push_back("1234");
+    const auto port = Number(f[1], 1, 65535);
+    if (!port) return false;
+    f[1] = std::to_string(*port);
+    return true;
+  }
+  if (name.type == "PRLGX-ASRL") {
+    // A Prologix GPIB-USB adapter on its serial device: PRLGX-ASRL<n>::/dev/ttyUSB0::INTFC.
+    return name.resourceClass == "INTFC" && f.size() == 1 && IsDevicePath(f[0]);
+  }
   for (const auto& field : f) {
     if (field.empty()) return false;
   }
@@ -113,13 +135,17 @@ std::optional<ResourceName> ParseResource(std::string_view text) {
   if (letters == 0) return std::nullopt;
   ResourceName name;
   name.type = Upper(head.substr(0, letters));
-  if (letters < head.size()) {
+  std::string headPath;  // ASRL/dev/ttyUSB0::INSTR, the form Python's VISA stack uses
+  if (letters < head.size() && name.type == "ASRL" && head[letters] == '/') {
+    headPath = std::string(head.substr(letters));
+  } else if (letters < head.size()) {
     const auto board = Number(head.substr(letters), 0, 999);
     if (!board) return std::nullopt;
     name.board = *board;
   }
 
   parts.erase(parts.begin());
+  if (!headPath.empty()) parts.insert(parts.begin(), headPath);
   name.resourceClass = "INSTR";
   if (!parts.empty()) {
     const std::string last = Upper(parts.back());

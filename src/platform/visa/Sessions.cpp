@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/Notifier.h"
+#include "platform/SerialDevice.h"
 #include "platform/visa/Aliases.h"
 #include "platform/visa/Backends.h"
 #include "platform/visa/FindPattern.h"
+#include "platform/visa/HislipProtocol.h"
 #include "platform/visa/Resource.h"
 #include "platform/visa/visa.h"
 
@@ -76,26 +79,92 @@ bool IsSim(const std::string& target) {
          (target[1] == 'i' || target[1] == 'I') && (target[2] == 'm' || target[2] == 'M');
 }
 
+// Settings other than the serial line's are refused on the backends that have none.
+bool OnlyInit(const std::vector<visa::detail::Setting>& settings) {
+  for (const auto& setting : settings) {
+    if (setting.key != "init") return false;
+  }
+  return true;
+}
+
+// "hislip0" or "hislip0,4880": the sub-address and the port.
+bool HislipDevice(const std::string& device, std::string* subAddress, int* port) {
+  if (device.rfind("hislip", 0) != 0) return false;
+  const size_t comma = device.find(',');
+  *subAddress = device.substr(0, comma);
+  *port = hislip::DEFAULT_PORT;
+  if (comma == std::string::npos) return true;
+  const std::string text = device.substr(comma + 1);
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || value < 1 || value > 65535) return false;
+  *port = static_cast<int>(value);
+  return true;
+}
+
+// What the backends need besides the name: the settings of an alias target, and the name the
+// station opened (a Prologix adapter serves the GPIB address of that name).
+struct OpenRequest {
+  std::vector<visa::detail::Setting> settings;
+  std::string stationResource;  // canonical, or "" when it did not parse
+  ViAccessMode mode = VI_NO_LOCK;
+  ViUInt32 timeout = 0;
+};
+
 // The backends for a name that is not (or no longer) an alias.
-ViStatus OpenBackend(const std::string& name, ViAccessMode mode, ViUInt32 timeout,
+ViStatus OpenBackend(const std::string& name, const OpenRequest& request,
                      std::unique_ptr<Transport>* transport, std::string* backend) {
   const auto parsed = visa::ParseResource(name);
+  const bool builtIn = parsed && (parsed->type == "TCPIP" || parsed->type == "ASRL" ||
+                                  parsed->type == "PRLGX-TCPIP" || parsed->type == "PRLGX-ASRL");
+  if (builtIn && parsed->type != "ASRL" && !OnlyInit(request.settings)) {
+    DebugLog("visa: '" + name + "' takes no settings but init\n");
+    return VI_ERROR_INV_RSRC_NAME;
+  }
   if (parsed && parsed->type == "TCPIP" && parsed->resourceClass == "SOCKET") {
     *backend = "socket";
     return visa::detail::OpenSocketTransport(parsed->fields[0], std::stoi(parsed->fields[1]),
                                              transport);
   }
+  std::string subAddress;
+  int port = 0;
   if (parsed && parsed->type == "TCPIP" && parsed->resourceClass == "INSTR" &&
-      parsed->fields[1].rfind("hislip", 0) != 0) {
+      parsed->fields[1].rfind("hislip", 0) == 0) {
+    if (!HislipDevice(parsed->fields[1], &subAddress, &port)) return VI_ERROR_INV_RSRC_NAME;
+    *backend = "hislip";
+    return visa::detail::OpenHislipTransport(parsed->fields[0], port, subAddress, transport);
+  }
+  if (parsed && parsed->type == "TCPIP" && parsed->resourceClass == "INSTR") {
     *backend = "vxi11";
     const ViStatus status =
         visa::detail::OpenVxi11Transport(parsed->fields[0], parsed->fields[1], transport);
     if (status != VI_ERROR_NSUP_OPER) return status;
   }
+  if (parsed && parsed->type == "ASRL") {
+    // ASRL<n> is COM n, which TESMIRA_COM<n> may point elsewhere.
+    const std::string path =
+        parsed->fields.empty() ? SerialDevicePath(parsed->board) : parsed->fields[0];
+    if (path.empty()) return VI_ERROR_RSRC_NFOUND;
+    *backend = "serial";
+    return visa::detail::OpenSerialTransport(path, request.settings, transport);
+  }
+  if (parsed && (parsed->type == "PRLGX-TCPIP" || parsed->type == "PRLGX-ASRL")) {
+    // The adapter serves the GPIB address of the resource the station asked for.
+    const auto station = visa::ParseResource(request.stationResource);
+    if (!station || station->type != "GPIB" || station->resourceClass != "INSTR") {
+      return VI_ERROR_INV_RSRC_NAME;
+    }
+    const int pad = std::stoi(station->fields[0]);
+    const int sad = station->fields.size() > 1 ? std::stoi(station->fields[1]) : -1;
+    *backend = "prologix";
+    return visa::detail::OpenPrologixTransport(
+        parsed->type, parsed->fields[0],
+        parsed->type == "PRLGX-TCPIP" ? std::stoi(parsed->fields[1]) : 0, pad, sad, transport);
+  }
   if (visa::detail::SystemVisaAvailable()) {
     *backend = "system";
     // The system library gets the name as written: it may know aliases of its own.
-    return visa::detail::OpenSystemTransport(name, mode, timeout, transport);
+    return visa::detail::OpenSystemTransport(name, request.mode, request.timeout, transport);
   }
   if (parsed) {
     if (auto device = visa::FindSimDevice(parsed->canonical)) {
@@ -110,19 +179,32 @@ ViStatus OpenBackend(const std::string& name, ViAccessMode mode, ViUInt32 timeou
   return (named && *named) ? VI_ERROR_LIBRARY_NFOUND : VI_ERROR_RSRC_NFOUND;
 }
 
-ViStatus OpenTransport(const std::string& name, ViAccessMode mode, ViUInt32 timeout,
-                       std::unique_ptr<Transport>* transport, std::string* backend) {
+ViStatus OpenTransport(const std::string& name, OpenRequest request,
+                       std::unique_ptr<Transport>* transport, std::string* backend,
+                       std::vector<std::string>* init) {
   const std::string canonical = visa::CanonicalResource(name);
+  request.stationResource = canonical;
   if (!canonical.empty()) {
-    if (auto target = visa::detail::LookupAlias(canonical)) {
-      if (IsSim(*target)) {
+    auto alias = visa::detail::LookupAlias(canonical);
+    if (!alias) alias = visa::detail::LookupBoardAlias(canonical);
+    if (alias) {
+      const auto target = visa::detail::SplitTarget(*alias);
+      if (!target) {
+        DebugLog("visa: malformed settings in alias target '" + *alias + "'\n");
+        return VI_ERROR_INV_RSRC_NAME;
+      }
+      if (IsSim(target->resource)) {
         auto device = visa::FindSimDevice(canonical);
         if (!device) return VI_ERROR_RSRC_NFOUND;
         *backend = "sim";
         *transport = visa::detail::OpenSimTransport(std::move(device));
         return VI_SUCCESS;
       }
-      return OpenBackend(*target, mode, timeout, transport, backend);
+      request.settings = target->settings;
+      for (const auto& setting : target->settings) {
+        if (setting.key == "init") init->push_back(setting.value);
+      }
+      return OpenBackend(target->resource, request, transport, backend);
     }
     if (auto device = visa::FindSimDevice(canonical)) {
       *backend = "sim";
@@ -130,7 +212,7 @@ ViStatus OpenTransport(const std::string& name, ViAccessMode mode, ViUInt32 time
       return VI_SUCCESS;
     }
   }
-  return OpenBackend(name, mode, timeout, transport, backend);
+  return OpenBackend(name, request, transport, backend);
 }
 
 void CloseSession(ViSession id) {
@@ -187,7 +269,7 @@ ViStatus GetInstrumentAttribute(ViSession id, Session& s, ViAttr attr, void* val
       return VI_SUCCESS;
     }
     default:
-      return VI_ERROR_NSUP_ATTR;
+      return s.transport->GetAttribute(attr, value);
   }
 }
 
@@ -232,7 +314,7 @@ ViStatus SetInstrumentAttribute(Session& s, ViAttr attr, ViAttrState value) {
     case VI_ATTR_INTF_NUM:
       return VI_ERROR_ATTR_READONLY;
     default:
-      return VI_ERROR_NSUP_ATTR;
+      return s.transport->SetAttribute(attr, value);
   }
 }
 
@@ -258,8 +340,24 @@ ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 ti
   const std::string text(name, strnlen(name, 256));
   std::unique_ptr<Transport> transport;
   std::string backend;
-  const ViStatus status = OpenTransport(text, mode, timeout, &transport, &backend);
+  std::vector<std::string> init;
+  OpenRequest request;
+  request.mode = mode;
+  request.timeout = timeout;
+  const ViStatus status = OpenTransport(text, request, &transport, &backend, &init);
   if (status < VI_SUCCESS) return status;
+  // The target's own set-up, e.g. SYST:REM for a supply on RS-232, before anyone talks to it.
+  for (const std::string& command : init) {
+    const std::string line = command + "\n";
+    ViUInt32 written = 0;
+    const ViStatus sent =
+        transport->Write(reinterpret_cast<const unsigned char*>(line.data()),
+                         static_cast<ViUInt32>(line.size()), &written, IoSettings{});
+    if (sent < VI_SUCCESS) {
+      transport->Close();
+      return sent;
+    }
+  }
   Session s;
   s.kind = Kind::INSTRUMENT;
   s.rm = sesn;

@@ -1,62 +1,16 @@
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <climits>
-#include <cstring>
 #include <string>
 
 #include "platform/visa/Backends.h"
+#include "platform/visa/FdIo.h"
 #include "platform/visa/ReadBuffer.h"
 
 namespace visa::detail {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Remaining time of one operation; an infinite VISA time-out never runs out.
-class Deadline {
- public:
-  explicit Deadline(ViUInt32 timeoutMs)
-      : infinite_(timeoutMs == VI_TMO_INFINITE),
-        end_(Clock::now() + std::chrono::milliseconds(infinite_ ? 0 : timeoutMs)) {}
-  // For poll(): -1 forever, 0 expired.
-  int RemainingMs() const {
-    if (infinite_) return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - Clock::now()).count();
-    if (left <= 0) return 0;
-    return left > INT_MAX ? INT_MAX : static_cast<int>(left);
-  }
-
- private:
-  bool infinite_;
-  Clock::time_point end_;
-};
-
-// Waits for events on fd; 1 ready, 0 time-out, -1 error.
-int WaitFor(int fd, short events, const Deadline& deadline) {
-  while (true) {
-    pollfd p{fd, events, 0};
-    const int ms = deadline.RemainingMs();
-    const int n = poll(&p, 1, ms);
-    if (n > 0) return 1;
-    if (n == 0) return 0;
-    if (errno != EINTR) return -1;
-  }
-}
-
-ViStatus LostOrIo(int error) {
-  return (error == EPIPE || error == ECONNRESET || error == ENOTCONN || error == ETIMEDOUT)
-             ? VI_ERROR_CONN_LOST
-             : VI_ERROR_IO;
-}
 
 // SCPI over TCP as LAN instruments serve it on port 5025: messages end with a line feed, which
 // stands in for GPIB's END in both directions.
@@ -71,29 +25,10 @@ class SocketTransport : public Transport {
     if (fd_ < 0) return VI_ERROR_CONN_LOST;
     std::string data(reinterpret_cast<const char*>(buf), count);
     if (io.sendEnd && (data.empty() || data.back() != '\n')) data.push_back('\n');
-    const Deadline deadline(io.timeoutMs);
     size_t sent = 0;
-    while (sent < data.size()) {
-      const ssize_t n = send(fd_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-      if (n > 0) {
-        sent += static_cast<size_t>(n);
-        continue;
-      }
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        const int ready = WaitFor(fd_, POLLOUT, deadline);
-        if (ready == 0) {
-          *written = static_cast<ViUInt32>(std::min<size_t>(sent, count));
-          return VI_ERROR_TMO;
-        }
-        if (ready < 0) return VI_ERROR_IO;
-        continue;
-      }
-      *written = static_cast<ViUInt32>(std::min<size_t>(sent, count));
-      return LostOrIo(errno);
-    }
-    *written = count;
-    return VI_SUCCESS;
+    const ViStatus status = WriteAll(fd_, data.data(), data.size(), Deadline(io.timeoutMs), &sent);
+    *written = static_cast<ViUInt32>(std::min<size_t>(sent, count));
+    return status;
   }
 
   ViStatus Read(unsigned char* buf, ViUInt32 count, ViUInt32* got, const IoSettings& io) override {
@@ -149,52 +84,12 @@ class SocketTransport : public Transport {
   ReadBuffer in_;
 };
 
-// Non-blocking connect bounded by the connect time-out; the socket stays non-blocking.
-int Connect(const addrinfo* ai, int* error) {
-  const int fd =
-      socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
-  if (fd < 0) {
-    *error = errno;
-    return -1;
-  }
-  if (connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
-    if (errno != EINPROGRESS) {
-      *error = errno;
-      ::close(fd);
-      return -1;
-    }
-    const int ready = WaitFor(fd, POLLOUT, Deadline(SOCKET_CONNECT_TIMEOUT_MS));
-    int soError = 0;
-    socklen_t len = sizeof soError;
-    if (ready <= 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) != 0 || soError != 0) {
-      *error = ready == 0 ? ETIMEDOUT : (soError != 0 ? soError : errno);
-      ::close(fd);
-      return -1;
-    }
-  }
-  const int one = 1;  // one short SCPI line per request: do not let Nagle hold it back
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  return fd;
-}
-
 }  // namespace
 
 ViStatus OpenSocketTransport(const std::string& host, int port, std::unique_ptr<Transport>* out) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* list = nullptr;
-  const std::string service = std::to_string(port);
-  if (getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0 || list == nullptr) {
-    return VI_ERROR_RSRC_NFOUND;
-  }
-  int error = 0;
-  int fd = -1;
-  for (const addrinfo* ai = list; ai != nullptr && fd < 0; ai = ai->ai_next) {
-    fd = Connect(ai, &error);
-  }
-  freeaddrinfo(list);
-  if (fd < 0) return error == ETIMEDOUT ? VI_ERROR_TMO : VI_ERROR_RSRC_NFOUND;
+  ViStatus status = VI_SUCCESS;
+  const int fd = ConnectTcp(host, port, SOCKET_CONNECT_TIMEOUT_MS, &status);
+  if (fd < 0) return status;
   *out = std::make_unique<SocketTransport>(fd);
   return VI_SUCCESS;
 }

@@ -31,6 +31,8 @@ class Transport {
   virtual ViStatus Close() { return VI_SUCCESS; }
 
   // A system VISA session handles every attribute itself; the facade then passes them on.
+  // Other transports are asked only for the attributes the facade does not keep (the serial
+  // line's, a GPIB address).
   virtual bool PassesAttributes() const { return false; }
   virtual ViStatus SetAttribute(ViAttr, ViAttrState) { return VI_ERROR_NSUP_ATTR; }
   virtual ViStatus GetAttribute(ViAttr, void*) { return VI_ERROR_NSUP_ATTR; }

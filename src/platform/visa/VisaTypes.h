@@ -55,7 +55,11 @@ constexpr ViStatus VI_ERROR_ATTR_READONLY = static_cast<ViStatus>(0xBFFF001F);
 constexpr ViStatus VI_ERROR_ALLOC = static_cast<ViStatus>(0xBFFF003C);
 constexpr ViStatus VI_ERROR_INV_MASK = static_cast<ViStatus>(0xBFFF003D);
 constexpr ViStatus VI_ERROR_IO = static_cast<ViStatus>(0xBFFF003E);
+constexpr ViStatus VI_ERROR_NLISTENERS = static_cast<ViStatus>(0xBFFF005F);
 constexpr ViStatus VI_ERROR_NSUP_OPER = static_cast<ViStatus>(0xBFFF0067);
+constexpr ViStatus VI_ERROR_ASRL_PARITY = static_cast<ViStatus>(0xBFFF006A);
+constexpr ViStatus VI_ERROR_ASRL_FRAMING = static_cast<ViStatus>(0xBFFF006B);
+constexpr ViStatus VI_ERROR_ASRL_OVERRUN = static_cast<ViStatus>(0xBFFF006C);
 constexpr ViStatus VI_ERROR_USER_BUF = static_cast<ViStatus>(0xBFFF0071);
 constexpr ViStatus VI_ERROR_RSRC_BUSY = static_cast<ViStatus>(0xBFFF0072);
 constexpr ViStatus VI_ERROR_INV_PARAMETER = static_cast<ViStatus>(0xBFFF0078);
@@ -72,6 +76,45 @@ constexpr ViAttr VI_ATTR_RM_SESSION = 0x3FFF00C4;
 constexpr ViAttr VI_ATTR_RSRC_NAME = 0xBFFF0002;  // ViChar[256]
 constexpr ViAttr VI_ATTR_INTF_TYPE = 0x3FFF0171;  // ViUInt16
 constexpr ViAttr VI_ATTR_INTF_NUM = 0x3FFF0176;   // ViUInt16
+
+constexpr ViAttr VI_ATTR_GPIB_PRIMARY_ADDR = 0x3FFF0172;    // ViUInt16
+constexpr ViAttr VI_ATTR_GPIB_SECONDARY_ADDR = 0x3FFF0173;  // ViUInt16
+
+// Serial line (ASRL) attributes.
+constexpr ViAttr VI_ATTR_ASRL_BAUD = 0x3FFF0021;        // ViUInt32
+constexpr ViAttr VI_ATTR_ASRL_DATA_BITS = 0x3FFF0022;   // ViUInt16, 5..8
+constexpr ViAttr VI_ATTR_ASRL_PARITY = 0x3FFF0023;      // ViUInt16
+constexpr ViAttr VI_ATTR_ASRL_STOP_BITS = 0x3FFF0024;   // ViUInt16
+constexpr ViAttr VI_ATTR_ASRL_FLOW_CNTRL = 0x3FFF0025;  // ViUInt16
+constexpr ViAttr VI_ATTR_ASRL_AVAIL_NUM = 0x3FFF00AC;   // ViUInt32, read only
+constexpr ViAttr VI_ATTR_ASRL_CTS_STATE = 0x3FFF00AE;   // ViInt16, read only here
+constexpr ViAttr VI_ATTR_ASRL_DCD_STATE = 0x3FFF00AF;   // ViInt16, read only
+constexpr ViAttr VI_ATTR_ASRL_DSR_STATE = 0x3FFF00B1;   // ViInt16, read only
+constexpr ViAttr VI_ATTR_ASRL_DTR_STATE = 0x3FFF00B2;   // ViInt16
+constexpr ViAttr VI_ATTR_ASRL_END_IN = 0x3FFF00B3;      // ViUInt16
+constexpr ViAttr VI_ATTR_ASRL_END_OUT = 0x3FFF00B4;     // ViUInt16
+constexpr ViAttr VI_ATTR_ASRL_RI_STATE = 0x3FFF00BF;    // ViInt16, read only
+constexpr ViAttr VI_ATTR_ASRL_RTS_STATE = 0x3FFF00C0;   // ViInt16
+
+constexpr ViUInt16 VI_ASRL_PAR_NONE = 0;
+constexpr ViUInt16 VI_ASRL_PAR_ODD = 1;
+constexpr ViUInt16 VI_ASRL_PAR_EVEN = 2;
+constexpr ViUInt16 VI_ASRL_PAR_MARK = 3;
+constexpr ViUInt16 VI_ASRL_PAR_SPACE = 4;
+constexpr ViUInt16 VI_ASRL_STOP_ONE = 10;
+constexpr ViUInt16 VI_ASRL_STOP_ONE5 = 15;
+constexpr ViUInt16 VI_ASRL_STOP_TWO = 20;
+constexpr ViUInt16 VI_ASRL_FLOW_NONE = 0;
+constexpr ViUInt16 VI_ASRL_FLOW_XON_XOFF = 1;
+constexpr ViUInt16 VI_ASRL_FLOW_RTS_CTS = 2;
+constexpr ViUInt16 VI_ASRL_FLOW_DTR_DSR = 4;
+constexpr ViUInt16 VI_ASRL_END_NONE = 0;
+constexpr ViUInt16 VI_ASRL_END_LAST_BIT = 1;
+constexpr ViUInt16 VI_ASRL_END_TERMCHAR = 2;
+constexpr ViUInt16 VI_ASRL_END_BREAK = 3;
+constexpr ViInt16 VI_STATE_ASSERTED = 1;
+constexpr ViInt16 VI_STATE_UNASSERTED = 0;
+constexpr ViInt16 VI_STATE_UNKNOWN = -1;
 
 // Interface types (VI_ATTR_INTF_TYPE).
 constexpr ViUInt16 VI_INTF_GPIB = 1;

@@ -3,6 +3,7 @@
 #ifdef TESMIRA_HAVE_LXI
 #include <lxi.h>
 
+#include <chrono>
 #include <climits>
 #include <vector>
 
@@ -21,10 +22,29 @@ int LxiTimeout(ViUInt32 timeoutMs) {
   return timeoutMs > static_cast<ViUInt32>(INT_MAX) ? INT_MAX : static_cast<int>(timeoutMs);
 }
 
+// liblxi says only that a call failed. One that used up its time-out is a time-out (the
+// gateway's I/O time-out, error 15, comes back then); one that failed sooner is a broken link
+// or an error the gateway reported at once.
+class CallTimer {
+ public:
+  explicit CallTimer(ViUInt32 timeoutMs) : timeoutMs_(timeoutMs) {}
+  ViStatus Failure() const {
+    if (timeoutMs_ == VI_TMO_INFINITE) return VI_ERROR_IO;
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - start_)
+                           .count();
+    return spent + TIMER_SLACK_MS >= static_cast<long long>(timeoutMs_) ? VI_ERROR_TMO
+                                                                        : VI_ERROR_IO;
+  }
+
+ private:
+  static constexpr long long TIMER_SLACK_MS = 20;
+  ViUInt32 timeoutMs_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
 // VXI-11 (LAN instruments, LAN/GPIB gateways) through liblxi. Each write is one message with
 // END; each receive is one whole reply, kept here so viRead can hand it out in pieces.
-// liblxi does not say why a receive failed; a failed receive is reported as a time-out,
-// the usual cause on an instrument that has nothing to say.
 class Vxi11Transport : public Transport {
  public:
   explicit Vxi11Transport(int device) : device_(device) {}
@@ -35,9 +55,10 @@ class Vxi11Transport : public Transport {
     *written = 0;
     if (device_ < 0) return VI_ERROR_CONN_LOST;
     if (count > static_cast<ViUInt32>(INT_MAX)) return VI_ERROR_INV_PARAMETER;
+    const CallTimer timer(io.timeoutMs);
     const int n = lxi_send(device_, reinterpret_cast<const char*>(buf), static_cast<int>(count),
                            LxiTimeout(io.timeoutMs));
-    if (n < 0) return VI_ERROR_IO;
+    if (n < 0) return timer.Failure();
     *written = static_cast<ViUInt32>(n);
     return VI_SUCCESS;
   }
@@ -48,13 +69,15 @@ class Vxi11Transport : public Transport {
     while (!in_.Take(buf, count, got, io.termChar, io.termCharEnabled, &status)) {
       if (device_ < 0) return VI_ERROR_CONN_LOST;
       std::vector<char> reply(VXI11_MAX_REPLY);
+      const CallTimer timer(io.timeoutMs);
       const int n = lxi_receive(device_, reply.data(), static_cast<int>(reply.size()),
                                 LxiTimeout(io.timeoutMs));
       if (n < 0) {
         *got = in_.TakePartial(buf, count);
-        return VI_ERROR_TMO;
+        return timer.Failure();
       }
-      if (n == 0) continue;
+      // An empty message with END: the read is complete, with nothing in it.
+      if (n == 0) return VI_SUCCESS;
       in_.Append(reply.data(), static_cast<size_t>(n), true);
     }
     return status;
