@@ -54,6 +54,8 @@ class SerialTransport : public Transport {
         *written = static_cast<ViUInt32>(std::min<size_t>(done, count));
         return ready;
       }
+      // An instrument holds DSR off while it sends a late reply: drop that too.
+      if (discardPending_) Drain();
       // Small pieces under DTR/DSR, so a hold-off is seen within a few characters.
       const size_t piece = FlowByDsr() ? std::min<size_t>(16, data.size() - done) : data.size();
       size_t sent = 0;
@@ -101,13 +103,8 @@ class SerialTransport : public Transport {
   }
 
   void DiscardInput() override {
-    in_.Clear();
-    if (fd_ < 0) return;
-    char chunk[4096];
-    for (int i = 0; i < 256; ++i) {  // bounded: never spin on a talkative instrument
-      const ssize_t n = ::read(fd_, chunk, sizeof chunk);
-      if (n <= 0) break;
-    }
+    Drain();
+    discardPending_ = true;  // once more right before the next write goes out
   }
 
   ViStatus Close() override {
@@ -200,6 +197,17 @@ class SerialTransport : public Transport {
  private:
   bool FlowByDsr() const { return (options_.flow & VI_ASRL_FLOW_DTR_DSR) != 0; }
 
+  void Drain() {
+    in_.Clear();
+    discardPending_ = false;
+    if (fd_ < 0) return;
+    char chunk[4096];
+    for (int i = 0; i < 256; ++i) {  // bounded: never spin on a talkative instrument
+      const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+      if (n <= 0) break;
+    }
+  }
+
   // Under DTR/DSR flow control: waits until the instrument is ready to take data. A device
   // without modem lines (a pseudo-terminal) has nothing to hold it off.
   ViStatus WaitForDsr(const Deadline& deadline) {
@@ -217,6 +225,7 @@ class SerialTransport : public Transport {
   int fd_;
   SerialOptions options_;
   ReadBuffer in_;
+  bool discardPending_ = false;
 };
 
 // Why the device could not be opened, as a VISA status.

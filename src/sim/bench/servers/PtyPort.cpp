@@ -1,0 +1,72 @@
+#include "sim/bench/servers/PtyPort.h"
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace sim {
+
+PtyPort::~PtyPort() {
+  HangUp();
+}
+
+bool PtyPort::Open(std::string* error) {
+  termios raw{};
+  cfmakeraw(&raw);
+  cfsetispeed(&raw, B9600);
+  cfsetospeed(&raw, B9600);
+  char name[128] = {};
+  if (openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
+    if (error) *error = std::string("openpty: ") + std::strerror(errno);
+    return false;
+  }
+  fcntl(master_, F_SETFD, FD_CLOEXEC);
+  fcntl(slave_, F_SETFD, FD_CLOEXEC);
+  fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+  path_ = name;
+  context_.watch(master_, [this] { OnReadable(); });
+  return true;
+}
+
+void PtyPort::OnReadable() {
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(master_, buffer, sizeof buffer);
+    if (n > 0) {
+      if (onData) onData(buffer, static_cast<size_t>(n));
+      if (master_ < 0) return;  // hung up while handling
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    return;  // drained (EAGAIN)
+  }
+}
+
+void PtyPort::Send(const std::string& bytes) {
+  size_t done = 0;
+  while (master_ >= 0 && done < bytes.size()) {
+    const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;
+    }
+  }
+}
+
+void PtyPort::HangUp() {
+  if (master_ >= 0) {
+    context_.unwatch(master_);
+    ::close(master_);
+  }
+  if (slave_ >= 0) ::close(slave_);
+  master_ = slave_ = -1;
+}
+
+}  // namespace sim
