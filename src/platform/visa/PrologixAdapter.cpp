@@ -17,9 +17,14 @@ constexpr size_t MAX_ADAPTER_LINE = 256;  // the adapter's own answers are short
 constexpr uint32_t PROLOGIX_USB_BAUD = 115200;
 
 // The set-up, sent once per connection. ++savecfg 0 first: the adapter would otherwise write
-// its EEPROM on every ++addr.
-constexpr const char* SETUP[] = {"++savecfg 0", "++mode 1", "++auto 0",
-                                 "++eoi 1",     "++eos 3",  "++eot_enable 0"};
+// its EEPROM on every ++addr. The read time-out is set so the client knows when it gave up.
+const std::string SETUP[] = {"++savecfg 0",
+                             "++mode 1",
+                             "++auto 0",
+                             "++eoi 1",
+                             "++eos 3",
+                             "++eot_enable 0",
+                             "++read_tmo_ms " + std::to_string(PROLOGIX_READ_TMO_MS)};
 
 }  // namespace
 
@@ -73,8 +78,8 @@ void PrologixAdapter::Lose() {
 }
 
 ViStatus PrologixAdapter::Setup(const Deadline& deadline) {
-  for (const char* command : SETUP) {
-    const ViStatus status = Send(std::string(command) + "\n", deadline);
+  for (const std::string& command : SETUP) {
+    const ViStatus status = Send(command + "\n", deadline);
     if (status < VI_SUCCESS) return status;
   }
   ViStatus status = Send("++ver\n", deadline);

@@ -20,6 +20,7 @@ class PrologixEthernet {
   uint16_t Port() const { return listener_.Port(); }
   // "PRLGX-TCPIP0::127.0.0.1::<port>::INTFC"
   std::string Resource() const;
+  size_t Connections() const { return listener_.Connections(); }
 
  private:
   TcpListener listener_;

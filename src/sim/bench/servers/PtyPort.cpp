@@ -60,6 +60,10 @@ void PtyPort::Send(const std::string& bytes) {
   }
 }
 
+bool PtyPort::LineSettings(termios* out) const {
+  return slave_ >= 0 && tcgetattr(slave_, out) == 0;
+}
+
 void PtyPort::HangUp() {
   if (master_ >= 0) {
     context_.unwatch(master_);

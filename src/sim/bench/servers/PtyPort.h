@@ -1,5 +1,7 @@
 #pragma once
 
+#include <termios.h>
+
 #include <functional>
 #include <string>
 
@@ -23,6 +25,8 @@ class PtyPort {
   void Send(const std::string& bytes);
   // Closes the terminal: the station's next read sees the line hung up.
   void HangUp();
+  // The line settings the station gave the terminal (rate, character size, parity, stop bits).
+  bool LineSettings(termios* out) const;
 
  private:
   void OnReadable();

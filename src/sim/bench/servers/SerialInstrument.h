@@ -30,6 +30,7 @@ class SerialInstrument {
   bool Open(std::string* error);
   const std::string& Path() const { return port_.Path(); }
   bool Remote() const { return remote_; }
+  bool LineSettings(termios* out) const { return port_.LineSettings(out); }
 
   // Test switch: the next reply is cut in the middle and the line hung up.
   bool hangUpMidReply = false;
