@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/visa/SimDevice.h"
 #include "sim/Bench.h"
 #include "sim/SimLoop.h"
 
@@ -24,11 +27,24 @@ struct BenchContext {
   // one `export TESMIRA_VISA_ALIASES="RESOURCE=TARGET;..."`.
   std::vector<std::pair<std::string, std::string>> exports;
   std::vector<std::pair<std::string, std::string>> aliases;
+
+  // --transport: how the instruments are announced, most wanted first ("socket" when none is
+  // given; the socket servers run in any case). The instrument services put their devices in
+  // `devices` (by the station's resource) for the services of the other transports, which
+  // add their targets to `transportAliases` under the transport's name.
+  std::vector<std::string> transports{};
+  std::vector<std::pair<std::string, std::shared_ptr<visa::SimDevice>>> devices{};
+  std::map<std::string, std::vector<std::pair<std::string, std::string>>> transportAliases{};
+  bool Wants(const std::string& transport) const {
+    for (const auto& t : transports)
+      if (t == transport) return true;
+    return false;
+  }
 };
 
 struct BenchService {
   std::string name;
-  int order;  // services start in increasing order (handset first)
+  int order;                             // services start in increasing order (handset first)
   bool (*start)(BenchContext& context);  // false: tesmira-bench reports it and exits 1
 };
 

@@ -15,13 +15,14 @@ std::unique_ptr<sim::ScpiTcpServer>& Server() {
 }
 
 bool Start8960(BenchContext& context) {
-  auto server =
-      std::make_unique<sim::ScpiTcpServer>(context, std::make_shared<sim::Sim8960>(context.bench));
+  auto device = std::make_shared<sim::Sim8960>(context.bench);
+  auto server = std::make_unique<sim::ScpiTcpServer>(context, device);
   if (!server->Listen()) {
     std::perror("tesmira-bench: 8960: cannot listen on a loopback port");
     return false;
   }
   context.aliases.emplace_back("GPIB0::14::INSTR", server->Resource());
+  context.devices.emplace_back("GPIB0::14::INSTR", device);
   Server() = std::move(server);
   return true;
 }

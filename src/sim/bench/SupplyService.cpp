@@ -29,13 +29,14 @@ bool StartSupply(BenchContext& context) {
                  name.c_str());
     return false;
   }
-  auto server = std::make_unique<sim::ScpiTcpServer>(
-      context, std::make_shared<sim::SimSupply>(context.bench, model));
+  auto device = std::make_shared<sim::SimSupply>(context.bench, model);
+  auto server = std::make_unique<sim::ScpiTcpServer>(context, device);
   if (!server->Listen()) {
     std::perror("tesmira-bench: supply: cannot listen on a loopback port");
     return false;
   }
   context.aliases.emplace_back("GPIB::5::INSTR", server->Resource());
+  context.devices.emplace_back("GPIB::5::INSTR", device);
   std::fprintf(stderr, "tesmira-bench: supply %s\n", sim::SupplyModelName(model));
   Server() = std::move(server);
   return true;

@@ -13,7 +13,8 @@ bool Start4400(BenchContext& context) {
   // Kept for the life of the process and never destroyed: its destructor would reach back
   // into the context and loop, which main has already torn down when static objects go.
   static sim::ScpiTcpServer* server = nullptr;
-  auto* next = new sim::ScpiTcpServer(context, std::make_shared<sim::Sim4400>(context.bench));
+  auto device = std::make_shared<sim::Sim4400>(context.bench);
+  auto* next = new sim::ScpiTcpServer(context, device);
   if (!next->Listen()) {
     std::perror("tesmira-bench: 4400: cannot listen on a loopback port");
     delete next;
@@ -21,6 +22,7 @@ bool Start4400(BenchContext& context) {
   }
   server = next;
   context.aliases.emplace_back(sim::Sim4400::RESOURCE, server->Resource());
+  context.devices.emplace_back(sim::Sim4400::RESOURCE, device);
   return true;
 }
 

@@ -12,6 +12,7 @@
 #include "sim/RealTimeDriver.h"
 #include "sim/SimLoop.h"
 #include "sim/bench/BenchService.h"
+#include "sim/bench/servers/BenchAliases.h"
 
 // tesmira-bench: every simulated device of the bench on one thread in real time, reachable
 // through a pseudo-terminal and loopback ports. Prints the shell assignments that point the
@@ -37,9 +38,12 @@ void OnSignal(int) {
 
 void Usage(FILE* out) {
   std::fprintf(out,
-               "usage: tesmira-bench [--seed S] [--defect-rate R]\n"
+               "usage: tesmira-bench [--seed S] [--defect-rate R] [--transport T[,T...]]\n"
                "  --seed S         seed of the drawn handsets and bench (default 1)\n"
                "  --defect-rate R  share of units after the first drawn with a defect (0..1)\n"
+               "  --transport T    how the aliases reach the instruments, most wanted first:\n"
+               "                   socket (default), vxi11, hislip, prologix, prologix-usb,\n"
+               "                   serial (the supply's RS-232 port)\n"
                "Prints `export NAME=value` lines for the station (eval them), then serves\n"
                "until SIGINT or SIGTERM.\n");
 }
@@ -58,6 +62,7 @@ bool ParseUnsigned(const char* text, uint64_t* value) {
 int main(int argc, char** argv) {
   uint64_t seed = 1;
   double defectRate = 0.0;
+  std::vector<std::string> transports;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -74,6 +79,12 @@ int main(int argc, char** argv) {
       defectRate = std::strtod(argv[++i], &end);
       if (end == argv[i] || *end != '\0' || !(defectRate >= 0.0 && defectRate <= 1.0)) {
         std::fprintf(stderr, "tesmira-bench: bad defect rate '%s'\n", argv[i]);
+        return 2;
+      }
+    } else if (arg == "--transport" && i + 1 < argc) {
+      std::string bad;
+      if (!sim::ParseTransports(argv[++i], &transports, &bad)) {
+        std::fprintf(stderr, "tesmira-bench: unknown transport '%s'\n", bad.c_str());
         return 2;
       }
     } else {
@@ -99,6 +110,7 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);  // a client that went away is seen as a failed write
 
   BenchContext& context = process.context;
+  context.transports = transports.empty() ? std::vector<std::string>{"socket"} : transports;
   context.watch = [&driver](int fd, std::function<void()> onReadable) {
     driver.Watch(fd, std::move(onReadable));
   };
@@ -117,13 +129,11 @@ int main(int argc, char** argv) {
   for (const auto& [name, value] : context.exports) {
     std::printf("export %s=%s\n", name.c_str(), value.c_str());
   }
-  if (!context.aliases.empty()) {
-    std::string joined;
-    for (const auto& [resource, target] : context.aliases) {
-      if (!joined.empty()) joined += ";";
-      joined += resource + "=" + target;
-    }
-    std::printf("export TESMIRA_VISA_ALIASES=\"%s\"\n", joined.c_str());
+  const auto aliases = sim::ChooseAliases(context);
+  if (!aliases.empty()) std::printf("%s\n", sim::AliasLine(aliases).c_str());
+  for (const auto& alias : aliases) {
+    std::fprintf(stderr, "tesmira-bench: %s over %s\n", alias.resource.c_str(),
+                 alias.transport.c_str());
   }
   std::fflush(stdout);
   std::fprintf(stderr, "tesmira-bench: seed %llu, %zu service(s); serving until interrupted\n",
