@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/transports/Processes.h"
+#include "sim/bench/servers/PortMapper.h"
+#include "support/Deadline.h"
+
+// The station's "Instrument Check" (tesmira-cli instruments) and a full tesmira-cli calibrate
+// through each transport against tesmira-bench, as a user would run them: the bench prints
+// the assignments, the station runs with them in real time.
+namespace {
+
+using namespace std::chrono_literals;
+using e2e::Child;
+using e2e::Clock;
+namespace fs = std::filesystem;
+
+struct Route {
+  const char* transport;  // tesmira-bench --transport
+  const char* testSet;    // tesmira-cli --test-set
+  const char* over;       // the backends the station must use, as tesmira-bench reports them
+};
+
+// A tesmira-bench serving with the chosen transports, and the environment it announced.
+class Bench {
+ public:
+  explicit Bench(std::string dir) : dir_(std::move(dir)) {}
+  // False with the reason when it could not start; *skip when the reason is the machine's
+  // (no port mapper, another VXI-11 server holding it), not a fault.
+  bool Start(const std::string& transport, int seed, std::string* why, bool* skip) {
+    *skip = false;
+    if (transport.find("vxi11") != std::string::npos && !sim::EnsurePortMapper(why)) {
+      *skip = true;
+      return false;
+    }
+    if (!child_.Start({TESMIRA_BENCH_EXE, "--seed", std::to_string(seed), "--transport", transport},
+                      {}, dir_, "", dir_ + "/bench.err", true)) {
+      *why = "cannot start tesmira-bench";
+      return false;
+    }
+    std::string printed;
+    const std::string line = child_.WaitForLine("export TESMIRA_VISA_ALIASES=", 20s, &printed);
+    if (line.empty()) {
+      *why = "tesmira-bench printed no aliases: " + printed + e2e::ReadFile(dir_ + "/bench.err");
+      *skip = why->find("holds the port mapper") != std::string::npos;
+      return false;
+    }
+    for (std::string entry : {printed.substr(0, printed.find('\n')), line}) {
+      entry.erase(0, entry.find(' ') + 1);  // "export "
+      const size_t eq = entry.find('=');
+      std::string value = entry.substr(eq + 1);
+      if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
+      env_.push_back(entry.substr(0, eq + 1) + value);
+    }
+    return true;
+  }
+  const std::vector<std::string>& Env() const { return env_; }
+  std::string Log() const { return e2e::ReadFile(dir_ + "/bench.err"); }
+  void Stop() { child_.Stop(); }
+
+ private:
+  std::string dir_;
+  Child child_;
+  std::vector<std::string> env_;
+};
+
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/tesmira-e2e-XXXXXX";
+    path_ = mkdtemp(pattern) ? pattern : "";
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+constexpr Route CHECKS[] = {
+    {"socket", "8960", "socket"},
+    {"vxi11", "8960", "vxi11"},
+    {"vxi11", "4400", "vxi11"},
+    {"hislip", "4400", "hislip"},
+    {"prologix", "8960", "prologix"},
+    {"prologix", "4400", "prologix"},
+    {"prologix-usb", "4400", "prologix-usb"},
+    {"serial", "8960", "serial"},
+};
+
+TEST(TransportsCli, InstrumentCheckThroughEachTransport) {
+  testsupport::Deadline deadline(240s);
+  std::string skipped;
+  for (const Route& route : CHECKS) {
+    SCOPED_TRACE(std::string(route.transport) + " " + route.testSet);
+    TempDir dir;
+    Bench bench(dir.path());
+    std::string why;
+    bool skip = false;
+    if (!bench.Start(route.transport, 7, &why, &skip)) {
+      if (skip) {
+        skipped += std::string(route.transport) + ": " + why + "\n";
+        continue;
+      }
+      ADD_FAILURE() << why;
+      continue;
+    }
+    // The supply reached over the serial route is the one on its RS-232 port.
+    EXPECT_NE(bench.Log().find(std::string(" over ") + route.over), std::string::npos)
+        << bench.Log();
+    Child cli;
+    ASSERT_TRUE(cli.Start(
+        {TESMIRA_CLI_PATH, "instruments", "--test-set", route.testSet, "--supply", "3631A"},
+        bench.Env(), dir.path(), dir.path() + "/out.txt", dir.path() + "/err.txt"));
+    const int status = cli.Wait(Clock::now() + 60s);
+    const std::string out = e2e::ReadFile(dir.path() + "/out.txt");
+    EXPECT_EQ(status, 0) << out << e2e::ReadFile(dir.path() + "/err.txt");
+    EXPECT_NE(out.find(std::string("test set ") + route.testSet), std::string::npos) << out;
+    EXPECT_NE(out.find("OK    "), std::string::npos) << out;
+    EXPECT_EQ(out.find("FAIL"), std::string::npos) << out;
+    EXPECT_NE(out.find("supply   nominal 3.8 V, 3.0 A limit: current"), std::string::npos) << out;
+    bench.Stop();
+  }
+  if (!skipped.empty()) GTEST_SKIP() << skipped;
+}
+
+// Each route carries a whole calibration; the runs go side by side, as they would take
+// minutes one after the other. Routes that reach the 4400 go through its own driver.
+constexpr Route CALIBRATIONS[] = {
+    {"socket", "4400", "socket"},
+    {"vxi11", "8960", "vxi11"},
+    {"hislip", "8960", "hislip"},
+    {"prologix", "4400", "prologix"},
+    {"prologix-usb", "8960", "prologix-usb"},
+    {"serial", "4400", "serial"},
+};
+
+TEST(TransportsCli, FullCalibrationThroughEachTransport) {
+#ifdef TESMIRA_SANITIZED
+  GTEST_SKIP() << "the real-time calibrations (minutes each) run in the normal build only";
+#endif
+  if (const char* quick = std::getenv("TESMIRA_QUICK_CHECK"); quick && *quick) {
+    GTEST_SKIP() << "TESMIRA_QUICK_CHECK is set: the real-time calibrations are left out";
+  }
+  testsupport::Deadline deadline(1100s);
+  struct Run {
+    const Route* route;
+    std::unique_ptr<TempDir> dir;
+    std::unique_ptr<Bench> bench;
+    std::unique_ptr<Child> cli;
+  };
+  std::vector<Run> runs;
+  std::string skipped;
+  int seed = 11;
+  for (const Route& route : CALIBRATIONS) {
+    Run run{&route, std::make_unique<TempDir>(), nullptr, nullptr};
+    run.bench = std::make_unique<Bench>(run.dir->path());
+    std::string why;
+    bool skip = false;
+    if (!run.bench->Start(route.transport, seed++, &why, &skip)) {
+      if (skip) {
+        skipped += std::string(route.transport) + ": " + why + "\n";
+      } else {
+        ADD_FAILURE() << route.transport << ": " << why;
+      }
+      continue;
+    }
+    run.cli = std::make_unique<Child>();
+    ASSERT_TRUE(
+        run.cli->Start({TESMIRA_CLI_PATH, "calibrate", "--power-on", "--quiet", "--test-set",
+                        route.testSet, "--supply", "3631A", "--max-minutes", "15"},
+                       run.bench->Env(), run.dir->path(), run.dir->path() + "/out.txt",
+                       run.dir->path() + "/err.txt"));
+    runs.push_back(std::move(run));
+  }
+  const auto end = Clock::now() + 1000s;
+  for (Run& run : runs) {
+    SCOPED_TRACE(std::string(run.route->transport) + " " + run.route->testSet);
+    const int status = run.cli->Wait(end);
+    const std::string out = e2e::ReadFile(run.dir->path() + "/out.txt");
+    EXPECT_EQ(status, 0) << out << e2e::ReadFile(run.dir->path() + "/err.txt");
+    EXPECT_NE(out.find("Calibration Success.... "), std::string::npos) << out;
+    EXPECT_TRUE(fs::exists(run.dir->path() + "/calresult.txt"));
+    EXPECT_NE(run.bench->Log().find(std::string(" over ") + run.route->over), std::string::npos);
+    run.bench->Stop();
+  }
+  if (!skipped.empty()) GTEST_SKIP() << skipped;
+}
+
+}  // namespace
