@@ -86,50 +86,74 @@ class TempDir {
   std::string path_;
 };
 
-constexpr Route CHECKS[] = {
-    {"socket", "8960", "socket"},
-    {"vxi11", "8960", "vxi11"},
-    {"vxi11", "4400", "vxi11"},
-    {"hislip", "4400", "hislip"},
-    {"prologix", "8960", "prologix"},
-    {"prologix", "4400", "prologix"},
-    {"prologix-usb", "4400", "prologix-usb"},
-    {"serial", "8960", "serial"},
+// One bench per transport; its routes one after the other, the transports side by side.
+struct CheckGroup {
+  const char* transport;
+  const char* over;
+  std::vector<const char*> testSets;
+};
+
+const CheckGroup CHECKS[] = {
+    {"socket", "socket", {"8960"}},
+    {"vxi11", "vxi11", {"8960", "4400"}},
+    {"hislip", "hislip", {"4400"}},
+    {"prologix", "prologix", {"8960", "4400"}},
+    {"prologix-usb", "prologix-usb", {"4400"}},
+    {"serial", "serial", {"8960"}},
 };
 
 TEST(TransportsCli, InstrumentCheckThroughEachTransport) {
   testsupport::Deadline deadline(240s);
+  struct Group {
+    const CheckGroup* check;
+    std::unique_ptr<TempDir> dir;
+    std::unique_ptr<Bench> bench;
+  };
+  std::vector<Group> groups;
   std::string skipped;
-  for (const Route& route : CHECKS) {
-    SCOPED_TRACE(std::string(route.transport) + " " + route.testSet);
-    TempDir dir;
-    Bench bench(dir.path());
+  for (const CheckGroup& check : CHECKS) {
+    Group group{&check, std::make_unique<TempDir>(), nullptr};
+    group.bench = std::make_unique<Bench>(group.dir->path());
     std::string why;
     bool skip = false;
-    if (!bench.Start(route.transport, 7, &why, &skip)) {
+    if (!group.bench->Start(check.transport, 7, &why, &skip)) {
       if (skip) {
-        skipped += std::string(route.transport) + ": " + why + "\n";
-        continue;
+        skipped += std::string(check.transport) + ": " + why + "\n";
+      } else {
+        ADD_FAILURE() << check.transport << ": " << why;
       }
-      ADD_FAILURE() << why;
       continue;
     }
-    // The supply reached over the serial route is the one on its RS-232 port.
-    EXPECT_NE(bench.Log().find(std::string(" over ") + route.over), std::string::npos)
-        << bench.Log();
-    Child cli;
-    ASSERT_TRUE(cli.Start(
-        {TESMIRA_CLI_PATH, "instruments", "--test-set", route.testSet, "--supply", "3631A"},
-        bench.Env(), dir.path(), dir.path() + "/out.txt", dir.path() + "/err.txt"));
-    const int status = cli.Wait(Clock::now() + 60s);
-    const std::string out = e2e::ReadFile(dir.path() + "/out.txt");
-    EXPECT_EQ(status, 0) << out << e2e::ReadFile(dir.path() + "/err.txt");
-    EXPECT_NE(out.find(std::string("test set ") + route.testSet), std::string::npos) << out;
-    EXPECT_NE(out.find("OK    "), std::string::npos) << out;
-    EXPECT_EQ(out.find("FAIL"), std::string::npos) << out;
-    EXPECT_NE(out.find("supply   nominal 3.8 V, 3.0 A limit: current"), std::string::npos) << out;
-    bench.Stop();
+    EXPECT_NE(group.bench->Log().find(std::string(" over ") + check.over), std::string::npos)
+        << group.bench->Log();
+    groups.push_back(std::move(group));
   }
+  for (size_t round = 0; round < 2; ++round) {
+    std::vector<std::pair<Group*, std::unique_ptr<Child>>> running;
+    for (Group& group : groups) {
+      if (round >= group.check->testSets.size()) continue;
+      auto cli = std::make_unique<Child>();
+      const std::string out = group.dir->path() + "/out" + std::to_string(round) + ".txt";
+      ASSERT_TRUE(cli->Start({TESMIRA_CLI_PATH, "instruments", "--test-set",
+                              group.check->testSets[round], "--supply", "3631A"},
+                             group.bench->Env(), group.dir->path(), out,
+                             group.dir->path() + "/err.txt"));
+      running.emplace_back(&group, std::move(cli));
+    }
+    for (auto& [group, cli] : running) {
+      const char* testSet = group->check->testSets[round];
+      SCOPED_TRACE(std::string(group->check->transport) + " " + testSet);
+      const int status = cli->Wait(Clock::now() + 60s);
+      const std::string out =
+          e2e::ReadFile(group->dir->path() + "/out" + std::to_string(round) + ".txt");
+      EXPECT_EQ(status, 0) << out << e2e::ReadFile(group->dir->path() + "/err.txt");
+      EXPECT_NE(out.find(std::string("test set ") + testSet), std::string::npos) << out;
+      EXPECT_NE(out.find("OK    "), std::string::npos) << out;
+      EXPECT_EQ(out.find("FAIL"), std::string::npos) << out;
+      EXPECT_NE(out.find("supply   nominal 3.8 V, 3.0 A limit: current"), std::string::npos) << out;
+    }
+  }
+  for (Group& group : groups) group.bench->Stop();
   if (!skipped.empty()) GTEST_SKIP() << skipped;
 }
 
