@@ -94,8 +94,12 @@ void Vxi11Server::AddInstrument(int gpibAddress, std::shared_ptr<visa::SimDevice
   instruments_[gpibAddress] = std::make_unique<BusInstrument>(context_.loop, std::move(device));
 }
 
+bool Vxi11Server::Listen() {
+  return listener_.Listen(0);
+}
+
 bool Vxi11Server::Start(int lockWaitMs, std::string* why) {
-  if (!listener_.Listen(0)) {
+  if (!Listen()) {
     *why = "cannot listen on a loopback port";
     return false;
   }

@@ -37,6 +37,8 @@ class Vxi11Server {
   // Listens on a free loopback port and registers with the port mapper, waiting up to
   // lockWaitMs for another server to give the registration up. False with the reason.
   bool Start(int lockWaitMs, std::string* why);
+  // Only the listening part of Start (for clients that know the port).
+  bool Listen();
   uint16_t Port() const { return listener_.Port(); }
   // "TCPIP0::127.0.0.1::gpib0,N::INSTR"
   static std::string Resource(int gpibAddress);
