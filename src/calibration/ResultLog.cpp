@@ -1,14 +1,10 @@
 #include "calibration/ResultLog.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "calibration/CalState.h"
+#include "platform/AppendFile.h"
 
 namespace {
 
@@ -26,10 +22,6 @@ std::string Format(const char* format, Args... args) {
 void AddLine(std::string& out, const std::string& text) {
   out += text;
   out += CRLF;
-}
-
-std::string SystemError(const char* what, const std::string& path, int error) {
-  return std::string(what) + " " + path + ": " + std::strerror(error);
 }
 
 }  // namespace
@@ -103,31 +95,6 @@ void ResultLog::WriteResultSection(int activeStep, const ResultHeader& header, i
 bool ResultLog::Close() {
   std::string record;
   record.swap(record_);
-  const int fd = ::open(path_.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error_ = SystemError("cannot open or create", path_, errno);
-    return false;
-  }
-  bool ok = true;
-  if (::flock(fd, LOCK_EX) != 0) {
-    error_ = SystemError("cannot lock", path_, errno);
-    ok = false;
-  }
-  size_t written = 0;
-  while (ok && written < record.size()) {
-    const ssize_t n = ::write(fd, record.data() + written, record.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error_ = SystemError("cannot write", path_, n < 0 ? errno : ENOSPC);
-      ok = false;
-      break;
-    }
-    written += static_cast<size_t>(n);
-  }
-  if (ok && ::fsync(fd) != 0) {
-    error_ = SystemError("cannot sync", path_, errno);
-    ok = false;
-  }
-  ::close(fd);  // also releases the lock
-  return ok;
+  error_ = AppendRecord(path_, record);
+  return error_.empty();
 }
