@@ -81,8 +81,15 @@ TEST_F(DriversOverSocket, SupplyOutputAndCurrent) {
   EXPECT_EQ(driver->MeasureCurrent(vi, 1, &amps), VI_SUCCESS);
   EXPECT_GT(amps, 0.0);
   EXPECT_LT(amps, 3.0);
-  // Out of the output's range: refused by the driver, nothing sent.
+  // Out of the output's range: refused by the driver, nothing sent. The -25V output is
+  // programmed in negative volts, as the instrument takes them.
   EXPECT_EQ(driver->SetVoltage(vi, 1, 7.0), VI_ERROR_PARAMETER3);
+  EXPECT_EQ(driver->SetVoltage(vi, 3, 5.0), VI_ERROR_PARAMETER3);
+  EXPECT_EQ(driver->SetVoltage(vi, 3, -5.0), VI_SUCCESS);
+  ViInt32 code = 1;
+  char text[256];
+  EXPECT_EQ(driver->ErrorQuery(vi, &code, text), VI_SUCCESS);
+  EXPECT_EQ(code, 0) << text;
   EXPECT_EQ(driver->Close(vi), VI_SUCCESS);
 }
 

@@ -258,6 +258,7 @@ TEST_F(SimInstruments, SuppliesRefuseWhatTheirManualsRefuse) {
   const Case cases[] = {
       {sim::SupplyModel::E3631A, {"INSTrument:SELect P6V;:CURRent 5.2", -222}},
       {sim::SupplyModel::E3631A, {"MEASure:CURRent? P7V", -224}},
+      {sim::SupplyModel::E3631A, {"INSTrument:NSELect 3;:VOLTage 5", -222}},  // 0 to -25.75 V
       {sim::SupplyModel::E3632A, {"MEASure:CURRent? P6V", -108}},
       {sim::SupplyModel::E3632A, {"VOLTage 31", -222}},
       {sim::SupplyModel::E3633A, {"INSTrument:NSELect 1", -113}},

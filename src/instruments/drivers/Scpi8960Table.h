@@ -6,9 +6,9 @@
 
 // Every SCPI text the 8960 stand-in sends, by role: correct a command here and nowhere else.
 // The GSM application is the E1960A one: its operating mode is CALL|CELL|TEST, and the downlink
-// function (CW, BCH, BCHTCH) is a test-mode setting. The comment of a row names the page of the
-// GSM application's online reference that it was checked against; rows marked false have none
-// read yet.
+// function (CW, BCH, BCHTCH) is a test-mode setting. The comment of a row names the page it was
+// checked against: of the GSM application's online reference, or of the E1960A reference manual
+// or programming guide (revision A.04); rows marked false have none read yet.
 enum class Scpi8960 {
   IDENTIFY,
   RESET,
@@ -35,7 +35,7 @@ enum class Scpi8960 {
 };
 
 inline constexpr std::array<ScpiEntry<Scpi8960>, static_cast<size_t>(Scpi8960::COUNT)> SCPI_8960{{
-    // IEEE 488.2 common commands and the SCPI error queue; no 8960 page read for them.
+    // IEEE 488.2 common commands and the SCPI error queue; no 8960 page on them found yet.
     {Scpi8960::IDENTIFY, "*IDN?", false},
     {Scpi8960::RESET, "*RST", false},
     {Scpi8960::WAIT_COMPLETE, "*OPC?", false},
@@ -48,25 +48,44 @@ inline constexpr std::array<ScpiEntry<Scpi8960>, static_cast<size_t>(Scpi8960::C
     {Scpi8960::BCH_ARFCN, "CALL:BCHannel:ARFCn:{} {}", true},
     // "CALL:TCHannel": CALL:TCHannel[:ARFCn]:(DCS|EGSM|...), DCS 512-885.
     {Scpi8960::TCH_ARFCN, "CALL:TCHannel:ARFCn:{} {}", true},
-    // "CALL:MS" shows CALL:MS:TXLevel[:SELected] 0-31; the per-band form is not on the page read.
+    // "CALL:MS" (wireless.agilent.com/rfcomms/refdocs/gsm/hpib_call_ms.html) and the E1960A
+    // reference manual's CALL:MS page (manualshive.com/ru/manual/agilent-technologies/
+    // 8960-series-10/2868627?page=262) show CALL:MS:TXLevel[:SELected] 0-31, "for the band
+    // already selected"; the per-band form is on neither page read.
     {Scpi8960::MS_TX_LEVEL, "CALL:MS:TXLevel:{} {}", false},
-    {Scpi8960::CELL_POWER, "CALL:POWer {}", false},
-    // No SYSTem:CORRection page read: whether the offset needs frequency points is open.
+    // "CALL:POWer" (rfmw.em.keysight.com/rfcomms/refdocs/gsm/hpib_call_power.html):
+    // CALL[:CELL]:POWer[:SAMPlitude][:SELected], dBm optional, sets the cell power of the
+    // selected format and turns it on.
+    {Scpi8960::CELL_POWER, "CALL:POWer {}", true},
+    // No GSM page on SYSTem:CORRection found. The 8960's "Amplitude Offset" page of another
+    // application (wireless.agilent.com/rfcomms/refdocs/cdma2k/cdma2000_conf_meas.html) pairs
+    // SYSTem:CORRection:SGAin values with SYSTem:CORRection:SFRequency points
+    // (the table is kept through preset and power cycles) and turns them on with
+    // SYSTem:CORRection:STATe ON: a single gain without frequency points is open.
     {Scpi8960::PATH_GAIN, "SYSTem:CORRection:SGAin {}", false},
     {Scpi8960::PATH_GAIN_ON, "SYSTem:CORRection:STATe ON", false},
     // "E1968A GSM/GPRS GPIB Command Changes": the E1960A's CALL[:CELL]:OPERating:MODE
     // CALL | CELL | TEST and CALL[:CELL]:FUNCtion:DOWNlink CW | BCH | BCHTCH (test mode only).
     {Scpi8960::OPERATING_MODE, "CALL:OPERating:MODE {}", true},
-    {Scpi8960::INITIATE, "INITiate:{}", false},
+    // "INITiate Subsystem" (rfmw.em.keysight.com/rfcomms/refdocs/gsm/
+    // hpib_initiate_description.html): INITiate:<measurement mnemonic>, several at once (TX
+    // power and PFER started together); a ';' unit stays in INITiate.
+    {Scpi8960::INITIATE, "INITiate:{}", true},
     // "Call Processing State Synchronization": CALL:ORIGINATE, which arms the change detector.
     {Scpi8960::ORIGINATE, "CALL:ORIGinate", true},
-    {Scpi8960::END_CALL, "CALL:END", false},
+    // E1960A programming guide, "Step 4: Establish an Active Link with Mobile Station"
+    // (easymanua.ls/agilent-technologies/8960-series/manual/829491?p=36): CALL:END ends the
+    // processes of the current call origination.
+    {Scpi8960::END_CALL, "CALL:END", true},
     // "CALL:CONNected" and "Step 4: Establish an Active Link with Mobile Station": the time-out
     // starts when the detector is armed; armed, the state query waits for a change.
     {Scpi8960::CONNECT_TIMEOUT, "CALL:CONNected:TIMeout {}", true},
     {Scpi8960::CONNECT_ARM, "CALL:CONNected:ARM", true},
     {Scpi8960::CONNECTED, "CALL:CONNected:STATe?", true},
-    {Scpi8960::TX_POWER, "READ:TXPower?", false},
+    // E1960A reference manual, "READ", READ:TXPower[:ALL]? (manualshive.com/en/manual/
+    // agilent-technologies/8960-series-10/2868627?page=369): integrity indicator (0 to 16),
+    // then the average TX power (-100 to +100 dBm, or 9.91E+37).
+    {Scpi8960::TX_POWER, "READ:TXPower?", true},
 }};
 static_assert(RowsInRoleOrder(SCPI_8960));
 

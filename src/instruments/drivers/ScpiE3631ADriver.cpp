@@ -2,7 +2,8 @@
 #include "instruments/drivers/SupplyIo.h"
 
 // The E3631A driver stand-in. The output number is selected before each setting, since the
-// instrument applies VOLTage and CURRent to the selected output.
+// instrument applies VOLTage and CURRent to the selected output. Voltages are passed as the
+// instrument takes them: negative for the -25V output.
 namespace {
 class ScpiE3631ADriver final : public E3631ADriver {
  public:
@@ -10,7 +11,8 @@ class ScpiE3631ADriver final : public E3631ADriver {
 
   ViStatus SetVoltage(ViSession vi, ViInt32 output, ViReal64 volts) override {
     if (!ValidOutput(output)) return VI_ERROR_PARAMETER2;
-    if (!SupplyIo::InRange(volts, E3631A_OUTPUTS[output].maxVolts)) return VI_ERROR_PARAMETER3;
+    const E3631AOutput& o = E3631A_OUTPUTS[output];
+    if (!SupplyIo::InRange(volts, o.minVolts, o.maxVolts)) return VI_ERROR_PARAMETER3;
     return supply_.io().Send(vi, {supply_.Text(ScpiSupply::SELECT_OUTPUT, {output}),
                                   supply_.Text(ScpiSupply::VOLTAGE, {volts})});
   }

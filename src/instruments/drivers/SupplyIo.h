@@ -23,8 +23,9 @@ class SupplyIo {
   }
   ViStatus MeasureCurrent(ViSession vi, const std::string& query, ViReal64* amps);
 
-  static bool InRange(double value, double high) {
-    return std::isfinite(value) && value >= 0.0 && value <= high;
+  static bool InRange(double value, double high) { return InRange(value, 0.0, high); }
+  static bool InRange(double value, double low, double high) {
+    return std::isfinite(value) && value >= low && value <= high;
   }
 
  private:

@@ -38,16 +38,16 @@ const char* SupplyModelName(SupplyModel model) {
 SimSupply::SimSupply(Bench& bench, SupplyModel model) : bench_(bench), model_(model) {
   switch (model) {
     case SupplyModel::E3631A:
-      outputs_ = {{"P6V", 6.18, 5.15}, {"P25V", 25.75, 1.03}, {"N25V", 25.75, 1.03}};
+      outputs_ = {{"P6V", 0, 6.18, 5.15}, {"P25V", 0, 25.75, 1.03}, {"N25V", -25.75, 0, 1.03}};
       break;
     case SupplyModel::E3632A:
-      outputs_ = {{"OUT", 30.9, 7.21}};
+      outputs_ = {{"OUT", 0, 30.9, 7.21}};
       break;
     case SupplyModel::E3633A:
-      outputs_ = {{"OUT", 20.6, 20.6}};
+      outputs_ = {{"OUT", 0, 20.6, 20.6}};
       break;
     case SupplyModel::HP66311B:
-      outputs_ = {{"OUT", 15.535, 3.0712}};
+      outputs_ = {{"OUT", 0, 15.535, 3.0712}};
       break;
   }
   SimSupply::ResetState();
@@ -155,7 +155,7 @@ bool SimSupply::OutputByName(const std::string& name, size_t* index) const {
 }
 
 bool SimSupply::SetVoltage(Request& r, size_t output, double volts) {
-  if (volts < 0.0 || volts > outputs_[output].maxVolts) {
+  if (volts < outputs_[output].minVolts || volts > outputs_[output].maxVolts) {
     r.Error(-222, "Data out of range");
     return false;
   }

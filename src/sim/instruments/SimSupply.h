@@ -34,6 +34,7 @@ class SimSupply : public SimScpiDevice {
  private:
   struct Output {
     const char* name;
+    double minVolts;  // the E3631A's -25V output is programmed 0 to -25.75 V
     double maxVolts;
     double maxAmps;
     double volts = 0.0;
