@@ -35,8 +35,11 @@ enum class Scpi8960 {
 };
 
 inline constexpr std::array<ScpiEntry<Scpi8960>, static_cast<size_t>(Scpi8960::COUNT)> SCPI_8960{{
-    // IEEE 488.2 common commands and the SCPI error queue; no 8960 page on them found yet.
-    {Scpi8960::IDENTIFY, "*IDN?", false},
+    // E1960A reference manual, "Obtaining Identification Information *IDN?" (manualshive.com/
+    // en/manual/agilent-technologies/8960-series-10/8960-series-10_reference-manual_2868627-558
+    // .html): manufacturer, model ("8960 Series 10 E5515A"), serial number, firmware.
+    {Scpi8960::IDENTIFY, "*IDN?", true},
+    // The other IEEE 488.2 common commands and the SCPI error queue: no 8960 page found yet.
     {Scpi8960::RESET, "*RST", false},
     {Scpi8960::WAIT_COMPLETE, "*OPC?", false},
     {Scpi8960::CLEAR, "*CLS", false},
