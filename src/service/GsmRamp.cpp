@@ -57,7 +57,10 @@ void GsmRamp::TakePort() {
 }
 
 bool GsmRamp::SendChecked(const std::string& line) {
-  if (exchange_.Send(line)) return true;
+  if (exchange_.Send(line)) {
+    if (onSend) onSend(line);
+    return true;
+  }
   notifier_.Message(LINK_CLOSED_MESSAGE);
   return false;
 }
@@ -68,6 +71,7 @@ void GsmRamp::SendUnchecked(const std::string& line) {
   Port& port = exchange_.GetPort();
   port.Purge();
   SendCommandText(line);
+  if (onSend) onSend(line);
   exchange_.LoadFrame();
   exchange_.TransmitFrame();
 }

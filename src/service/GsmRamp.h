@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -59,6 +60,9 @@ class GsmRamp : private ExchangeClient {
   const std::string& CallCaption() const { return call_caption_; }
   const RampTemplate& Table() const { return table_; }
   Exchange& GetExchange() { return exchange_; }
+
+  // Every line handed to the encoder (trace, tesmira-cli, tests).
+  std::function<void(const std::string& line)> onSend;
 
  private:
   void DecodeAnswer(Exchange& ex) override;
