@@ -46,6 +46,7 @@ void GsmRamp::OnInit() {
   TakePort();
   table_ = RampTemplate{};
   band_ = 0;
+  band_chosen_ = false;
   template_loaded_ = false;
   apply_ramp_index_ = false;
   command_window_ = false;
@@ -77,7 +78,8 @@ void GsmRamp::SendUnchecked(const std::string& line) {
 }
 
 void GsmRamp::BandChanged(int index) {
-  band_ = (index >= 0 && index < static_cast<int>(RAMP_BANDS.size())) ? index : NO_BAND;
+  band_chosen_ = index >= 0 && index < static_cast<int>(RAMP_BANDS.size());
+  if (band_chosen_) band_ = index;
 }
 
 void GsmRamp::TxLevelChanged() {
@@ -93,7 +95,7 @@ void GsmRamp::SaveTemplate() {
 }
 
 void GsmRamp::SaveDac(std::string_view dacText) {
-  if (band_ == NO_BAND) {
+  if (!band_chosen_) {
     notifier_.Message(RAMP_NO_BAND_MESSAGE);
     return;
   }
@@ -181,7 +183,7 @@ void GsmRamp::DecodeSuccess(const uint8_t* frame, size_t length) {
       if (const int index = RampIndexForLevel(view_.TxLevelText()); index >= 0) {
         view_.SetIndexText(std::to_string(index));
       }
-      if (!command_window_ && band_ != NO_BAND) {
+      if (!command_window_) {
         SendChecked(RAMP_BANDS[static_cast<size_t>(band_)].dacRead);
       }
       return;

@@ -55,6 +55,7 @@ class GsmRamp : private ExchangeClient {
   void ValueChanged(int field, std::string_view text);
 
   int Band() const { return band_; }
+  bool BandChosen() const { return band_chosen_; }
   bool TemplateLoaded() const { return template_loaded_; }
   bool CommandWindowFlag() const { return command_window_; }
   const std::string& CallCaption() const { return call_caption_; }
@@ -78,6 +79,7 @@ class GsmRamp : private ExchangeClient {
   RampTemplate& table_;
   Exchange exchange_;
   int band_ = 0;
+  bool band_chosen_ = false;
   bool template_loaded_ = false;
   bool apply_ramp_index_ = false;
   bool command_window_ = false;

@@ -161,16 +161,26 @@ TEST_F(GsmRampTest, SavesTemplateAndDacAndAppliesTheIndex) {
 }
 
 TEST_F(GsmRampTest, DacSaveWithoutABandSendsNothing) {
-  ramp.BandChanged(GsmRamp::NO_BAND);
   ramp.SaveDac("300");
   Settle();
   EXPECT_TRUE(sent.empty());
   EXPECT_EQ(s.messages.texts, Lines{RAMP_NO_BAND_MESSAGE});
-  // Nor does a level change read a DAC value of no band.
+  // A level change reads band 0's value meanwhile.
   view.level = "8";
   ramp.TxLevelChanged();
   Settle();
-  EXPECT_EQ(sent, Lines{"txpw 1 8"});
+  EXPECT_EQ(sent, (Lines{"txpw 1 8", "txpr 4"}));
+  EXPECT_EQ(ramp.Band(), 0);
+
+  ramp.BandChanged(2);
+  ramp.BandChanged(GsmRamp::NO_BAND);
+  s.messages.texts.clear();
+  ramp.SaveDac("300");
+  EXPECT_EQ(s.messages.texts, Lines{RAMP_NO_BAND_MESSAGE});
+  ramp.BandChanged(1);
+  ramp.SaveDac("300");
+  Settle();
+  EXPECT_EQ(sent.back(), "spw 21 300");
 }
 
 TEST_F(GsmRampTest, CallTogglesAndEepromButtons) {
@@ -241,6 +251,7 @@ TEST_F(GsmRampTest, InitialisationStartsFresh) {
   ramp.OnInit();
   EXPECT_EQ(table, RampTemplate{});
   EXPECT_EQ(ramp.Band(), 0);
+  EXPECT_FALSE(ramp.BandChosen());
   EXPECT_EQ(ramp.CallCaption(), "CALL");
   EXPECT_FALSE(ramp.TemplateLoaded());
 }
