@@ -9,6 +9,7 @@
 #include "link/Exchange.h"
 #include "platform/Notifier.h"
 #include "platform/PollLoop.h"
+#include "service/ManualCal.h"
 #include "sim/Bench.h"
 #include "sim/HandsetSim.h"
 #include "sim/LinkHarness.h"
@@ -16,7 +17,8 @@
 #include "sim/SimPort.h"
 
 // tesmira-cli send: command lines to the handset, one after another, as the manual command
-// window sends them; every answer frame is printed in the `frames` format.
+// window sends them; every answer frame is printed in the `frames` format, followed by what
+// the window's display shows for it.
 namespace {
 
 constexpr int DEFAULT_PORT = 1;
@@ -30,71 +32,87 @@ class StderrNotifier : public Notifier {
   void Message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
 };
 
-// One window's exchange driven line by line: send, then let the loop run until the answer
-// or the answer time-out.
-class LineSender : private ExchangeClient {
+// The manual command window driven line by line: send, then let the loop run until the
+// answer or the answer time-out. After each answer frame come the lines the window's display
+// would show for it ("display: ..."), one per display line.
+class LineSender : private ManualCalView {
  public:
-  LineSender(EventLoop& loop, Port& port, uint32_t timeoutMs, FILE* out)
-      : loop_(loop), port_(port), out_(out), exchange_(loop, port, *this, timeoutMs) {
-    port_.SetOwner(&exchange_);
+  LineSender(EventLoop& loop, Port& port, Notifier& notifier, uint32_t timeoutMs, FILE* out)
+      : loop_(loop), out_(out), manual_(loop, port, notifier, *this, timeoutMs) {
+    manual_.onFrame = [this](Exchange& ex, AnswerClass answerClass) {
+      PrintFrame(ex, answerClass);
+    };
+    manual_.OnInit();
   }
-  ~LineSender() override { port_.SetOwner(nullptr); }
 
   // True when the line got ANSWER_OK.
   bool Send(const std::string& line) {
     std::fprintf(out_, "> %s\n", line.c_str());
-    state_ = State::WAITING;
-    if (!exchange_.Send(line)) {
+    echoing_ = true;  // the window shows the typed line itself: not a line of any answer
+    manual_.Send(line);
+    echoing_ = false;
+    if (manual_.LastOutcome() == ManualCal::Outcome::NOT_SENT) {
       std::fprintf(stderr, "serial port error !!!\n");
       return false;
     }
-    // The answer timer ends every wait; the guard only covers a loop that stops dispatching.
+    Exchange& ex = manual_.GetExchange();
+    // The answer timer ends every wait, but an answer to another request stops it while the
+    // window goes on listening: then the wait ends when the time-out would have. The guard
+    // only covers a loop that stops dispatching.
     const uint32_t start = loop_.TickCount();
-    while (state_ == State::WAITING) {
+    while (true) {
+      const ManualCal::Outcome outcome = manual_.LastOutcome();
+      const uint32_t waited = loop_.TickCount() - start;
+      if (outcome != ManualCal::Outcome::PENDING && outcome != ManualCal::Outcome::OTHER_ANSWER) {
+        break;
+      }
+      if ((outcome == ManualCal::Outcome::OTHER_ANSWER && waited >= ex.AnswerTimeout()) ||
+          waited > ex.AnswerTimeout() + 1000) {
+        ex.StopTimers();
+        break;
+      }
       if (!loop_.PumpMessages()) break;
-      if (loop_.TickCount() - start > exchange_.AnswerTimeout() + 1000) OnAnswerTimeout(exchange_);
     }
     std::fflush(out_);
-    return state_ == State::ANSWERED;
+    return manual_.LastOutcome() == ManualCal::Outcome::ANSWERED;
   }
 
  private:
-  enum class State { WAITING, ANSWERED, TIMED_OUT };
-
-  void DecodeAnswer(Exchange& ex) override {
+  void PrintFrame(Exchange& ex, AnswerClass answerClass) {
     FrameReport report;
-    report.answerClass = ex.CheckAnswer();
+    report.answerClass = answerClass;
     report.raw.assign(ex.Frame(), ex.Frame() + ex.FrameLength());
     const uint16_t decoded = ex.DecodeFrameCopy();
     report.unescaped.assign(ex.Decoded(), ex.Decoded() + decoded);
     report.removed = static_cast<int>(report.raw.size() - report.unescaped.size());
     std::fprintf(out_, "%s\n", FormatFrameReport(report).c_str());
-    // An answer to another request or with a bad status does not end the wait: the time-out
-    // still bounds it (headless, nobody would end a wait left open).
-    if (report.answerClass == ANSWER_OK && state_ == State::WAITING) {
-      ex.StopTimers();
-      state_ = State::ANSWERED;
+  }
+
+  void AppendDisplay(const std::string& text) override {
+    if (echoing_) return;
+    size_t at = 0;
+    while (true) {
+      const size_t breakAt = text.find("\r\n", at);
+      std::fprintf(out_, "display: %s\n", text.substr(at, breakAt - at).c_str());
+      if (breakAt == std::string::npos) break;
+      at = breakAt + 2;
     }
   }
-
-  void OnAnswerTimeout(Exchange& ex) override {
-    std::fprintf(out_, "No Response\n");
-    ex.StopTimers();
-    state_ = State::TIMED_OUT;
-  }
+  void ClearDisplay() override {}
+  void ClearCommandLine() override {}
 
   EventLoop& loop_;
-  Port& port_;
   FILE* out_;
-  Exchange exchange_;
-  State state_ = State::WAITING;
+  bool echoing_ = false;
+  ManualCal manual_;
 };
 
 // Sends every line on an open port; true when each got ANSWER_OK. Any port and loop will do: a
 // real line on PollLoop here, a simulated handset on SimLoop.
 bool SendLines(EventLoop& loop, Port& port, const std::vector<std::string>& lines,
                uint32_t timeoutMs, FILE* out) {
-  LineSender sender(loop, port, timeoutMs, out);
+  StderrNotifier notifier;
+  LineSender sender(loop, port, notifier, timeoutMs, out);
   bool allAnswered = true;
   for (const auto& line : lines) allAnswered = sender.Send(line) && allAnswered;
   return allAnswered;

@@ -63,7 +63,7 @@ std::string RampBlock(const Answer& a, size_t first) {
   std::string text;
   for (size_t i = 0; i < 16; ++i) {
     if (i == 8) text += "\r\n";
-    text += Format("%8d", a.S8(first + i));
+    text += FormatLine("%8d", a.S8(first + i));
   }
   return text;
 }
@@ -111,19 +111,20 @@ Lines DecodeComplete(const Answer& a) {
     case 0x21:
       return {"testmode set"};
     case 0x37:
-      if (sub == 1) return {Format("Tx level is %d", a.U16(5))};
-      if (sub == 4) return {Format("APC DAC value is %d", a.U16(5))};
+      if (sub == 1) return {FormatLine("Tx level is %d", a.U16(5))};
+      if (sub == 4) return {FormatLine("APC DAC value is %d", a.U16(5))};
       return {};
     case 0x31:
-      if (sub == 1) return {Format("BCH Channel is %d", a.U16(5))};
-      if (sub == 2) return {Format("TCH Channel is %d", a.U16(5))};
-      if (sub == 9) return {Format("AFC DAC : %13.3f", a.S16(5) / 8.0)};
-      if (sub == 10) return {Format("INIT_AFC : %13.3f", a.S16(5) / 8.0)};
+      if (sub == 1) return {FormatLine("BCH Channel is %d", a.U16(5))};
+      if (sub == 2) return {FormatLine("TCH Channel is %d", a.U16(5))};
+      if (sub == 9) return {FormatLine("AFC DAC : %13.3f", a.S16(5) / 8.0)};
+      if (sub == 10) return {FormatLine("INIT_AFC : %13.3f", a.S16(5) / 8.0)};
       return {};
     case 0x33:
       if (sub != 31 && sub != 47) return {};
-      return {"G_magic   Ina_att   cal_freq1    Ina_switch_thr_low     Ina_switch_thr_high",
-              Format("   %d           %d           %d                    %d                     "
+      return {
+          "G_magic   Ina_att   cal_freq1    Ina_switch_thr_low     Ina_switch_thr_high",
+          FormatLine("   %d           %d           %d                    %d                     "
                      "     %d",
                      a.U16(5), a.U16(7), a.U16(9), a.U16(11), a.U16(13))};
     case 0x24: {
@@ -132,32 +133,32 @@ Lines DecodeComplete(const Answer& a) {
       const int rx = (a.B(7) * 256 + a.B(8)) / 2;
       switch (a.B(6)) {
         case 1:
-          return {Format("RX level is %d", rx)};
+          return {FormatLine("RX level is %d", rx)};
         case 2:
-          return {Format("PM value is %10.2f", (a.B(9) * 256 + a.B(8)) / 64.0)};
+          return {FormatLine("PM value is %10.2f", (a.B(9) * 256 + a.B(8)) / 64.0)};
         case 3:
-          return {Format("RX level is %d", rx),
-                  Format("PM value is %10.2f", (a.B(10) * 256 + a.B(9)) / 64.0)};
+          return {FormatLine("RX level is %d", rx),
+                  FormatLine("PM value is %10.2f", (a.B(10) * 256 + a.B(9)) / 64.0)};
         default:
           return {};
       }
     }
     case 0x51:
-      if (sub == 11) return {Format("Reading Rx AGC value is %d", a.U16(5))};
-      if (sub == 21) return {Format(" Battery ADC value is %d", a.U16(5))};
-      return {Format("Unknown value : %d", a.U16(5))};
+      if (sub == 11) return {FormatLine("Reading Rx AGC value is %d", a.U16(5))};
+      if (sub == 21) return {FormatLine(" Battery ADC value is %d", a.U16(5))};
+      return {FormatLine("Unknown value : %d", a.U16(5))};
     case 0x54:
       if (sub == 1) return {"Saved to EEPROM"};
       if (sub == 5) return {"Target Resetted"};
       return {};
     case 0x39:
-      return {Format("Up Ramp Templete #%d", sub), RampBlock(a, 5),
-              Format("Down Ramp Templete #%d", sub), RampBlock(a, 21)};
+      return {FormatLine("Up Ramp Templete #%d", sub), RampBlock(a, 5),
+              FormatLine("Down Ramp Templete #%d", sub), RampBlock(a, 21)};
     case 0x35:
-      if (sub == 1) return {Format("AGC Gain = %d", a.U16(5))};
-      if (sub == 2) return {Format("rx timeslot = %d", a.U16(5))};
-      if (sub == 8) return {Format("AGC algorithm Enable = %d", a.U16(5))};
-      if (sub == 10) return {Format("rx_frontdelay = %d", a.U16(5))};
+      if (sub == 1) return {FormatLine("AGC Gain = %d", a.U16(5))};
+      if (sub == 2) return {FormatLine("rx timeslot = %d", a.U16(5))};
+      if (sub == 8) return {FormatLine("AGC algorithm Enable = %d", a.U16(5))};
+      if (sub == 10) return {FormatLine("rx_frontdelay = %d", a.U16(5))};
       return {};
     case 0x53: {
       std::string text;
@@ -168,16 +169,16 @@ Lines DecodeComplete(const Answer& a) {
         case 20:
           return {ByteText(a.At(5), 3)};
         case 55:
-          for (size_t i = 0; i < a.DataCount(); ++i) text += Format("%d", a.S8(DATA_START + i));
+          for (size_t i = 0; i < a.DataCount(); ++i) text += FormatLine("%d", a.S8(DATA_START + i));
           return {text};
         case 60:
           for (size_t i = 0; i < a.DataCount(); ++i) {
             const uint8_t b = a.B(DATA_START + i);
-            text += Format("%d%d", b & 0x0F, b >> 4);
+            text += FormatLine("%d%d", b & 0x0F, b >> 4);
           }
           return {text};
         case 61:
-          return {Format("%d", a.S8(5) * 65536 + a.S8(6) * 256 + a.S8(7))};
+          return {FormatLine("%d", a.S8(5) * 65536 + a.S8(6) * 256 + a.S8(7))};
         default:
           return {};
       }
@@ -192,7 +193,7 @@ Lines DecodeComplete(const Answer& a) {
 
 }  // namespace
 
-std::string Format(const char* format, ...) {
+std::string FormatLine(const char* format, ...) {
   char buffer[512];
   va_list args;
   va_start(args, format);
@@ -226,6 +227,6 @@ const char* CommandErrorLine(uint8_t opcode) {
 std::vector<std::string> ManualAnswerLines(const uint8_t* frame, size_t length) {
   const Answer a(frame, length);
   const size_t last = LastByteRead(a);
-  if (last != 0 && !a.Has(last)) return {Format(SHORT_ANSWER_FORMAT, static_cast<int>(length))};
+  if (last != 0 && !a.Has(last)) return {FormatLine(SHORT_ANSWER_FORMAT, static_cast<int>(length))};
   return DecodeComplete(a);
 }

@@ -22,7 +22,7 @@ const char* CommandErrorLine(uint8_t opcode);
 std::vector<std::string> ManualAnswerLines(const uint8_t* frame, size_t length);
 
 // Formats with printf rules into a std::string.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Bytes as text, each byte one character (Latin-1), kept as UTF-8; stops at a NUL byte.
 std::string ByteText(const uint8_t* bytes, size_t count);

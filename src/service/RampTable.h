@@ -57,6 +57,6 @@ std::string TemplateWriteLine(std::string_view indexText, const RampTemplate& t)
 // when the frame is too short to hold them.
 bool TemplateFromAnswer(const uint8_t* frame, size_t length, RampTemplate& out);
 
-// "u0,...,u15/d0,...,d15" (tesmira-cli ramp --write), each value 0-127 (the encoder's unsigned
-// decimal byte that the handset reads back as written): false with a reason for anything else.
+// "u0,...,u15/d0,...,d15" (tesmira-cli ramp --write), each value within the spin range 0-31,
+// so the line stays within TEMPLATE_LINE_MAX: false with a reason for anything else.
 bool ParseTemplateText(std::string_view text, RampTemplate& out, std::string& error);

@@ -8,7 +8,7 @@ constexpr size_t TRAILER = 2;  // check byte and closing marker
 
 std::string RampValues(const uint8_t* frame, size_t first) {
   std::string text;
-  for (size_t i = 0; i < 16; ++i) text += Format("%5d", static_cast<int8_t>(frame[first + i]));
+  for (size_t i = 0; i < 16; ++i) text += FormatLine("%5d", static_cast<int8_t>(frame[first + i]));
   return text;
 }
 
@@ -35,7 +35,7 @@ size_t LastByteRead(uint8_t opcode) {
 std::vector<std::string> ResultDisplayLines(const uint8_t* f, size_t n) {
   std::vector<std::string> lines = {RESULT_RULE_LINE};
   if (n < 4) {
-    lines.push_back(Format(SHORT_ANSWER_FORMAT, static_cast<int>(n)));
+    lines.push_back(FormatLine(SHORT_ANSWER_FORMAT, static_cast<int>(n)));
     return lines;
   }
   if (f[3] != 0) {
@@ -45,7 +45,7 @@ std::vector<std::string> ResultDisplayLines(const uint8_t* f, size_t n) {
   const uint8_t opcode = f[2];
   const size_t last = LastByteRead(opcode);
   if (last != 0 && last + TRAILER >= n) {
-    lines.push_back(Format(SHORT_ANSWER_FORMAT, static_cast<int>(n)));
+    lines.push_back(FormatLine(SHORT_ANSWER_FORMAT, static_cast<int>(n)));
     return lines;
   }
   const int index = static_cast<int8_t>(last != 0 ? f[4] : 0);
@@ -65,17 +65,17 @@ std::vector<std::string> ResultDisplayLines(const uint8_t* f, size_t n) {
     case 0x31:
     case 0x37:
     case 0x51:
-      lines.push_back(Format("index = %d , value = %d", index, f[5] | (f[6] << 8)));
+      lines.push_back(FormatLine("index = %d , value = %d", index, f[5] | (f[6] << 8)));
       break;
     case 0x36:
     case 0x50:
     case 0x54:
-      lines.push_back(Format("index = %d ", index));
+      lines.push_back(FormatLine("index = %d ", index));
       break;
     case 0x39:
-      lines.push_back(Format("Up Ramp Templete #%d", f[4]));
+      lines.push_back(FormatLine("Up Ramp Templete #%d", f[4]));
       lines.push_back(RampValues(f, 5));
-      lines.push_back(Format("Down Ramp Templete #%d", f[4]));
+      lines.push_back(FormatLine("Down Ramp Templete #%d", f[4]));
       lines.push_back(RampValues(f, 21));
       break;
     default:

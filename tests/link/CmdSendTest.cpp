@@ -197,8 +197,10 @@ TEST_F(CmdSendTest, SendsEachLineAndPrintsItsAnswerFrames) {
        0,
        "> spr 100\n"
        "frame=02 14 36 00 01 23 02 unescaped=02 14 36 00 01 23 02 removed=0 class=ANSWER_OTHER\n"
+       "display: txpw command error\n"
        "frame=02 14 51 00 64 10 02 01 77 02 unescaped=02 14 51 00 64 02 01 77 02 removed=1 "
-       "class=ANSWER_OK\n",
+       "class=ANSWER_OK\n"
+       "display: Unknown value : 258\n",
        {SPR100}},
       {"bad status, then silence",
        {"--timeout", "300", "se 6", "spr 100"},
@@ -207,16 +209,18 @@ TEST_F(CmdSendTest, SendsEachLineAndPrintsItsAnswerFrames) {
        "> se 6\n"
        "frame=02 14 54 01 06 43 02 unescaped=02 14 54 01 06 43 02 removed=0 "
        "class=ANSWER_STATUS_ERROR\n"
-       "No Response\n"
+       "display: Status is error. \n"
+       "display: No Response\n"
        "> spr 100\n"
        "frame=02 14 51 00 64 10 02 01 77 02 unescaped=02 14 51 00 64 02 01 77 02 removed=1 "
-       "class=ANSWER_OK\n",
+       "class=ANSWER_OK\n"
+       "display: Unknown value : 258\n",
        {SE6, SPR100}},
       {"silent handset, unknown line sent as an empty frame",
        {"--timeout=200", "se 6", "bogus"},
        {},
        1,
-       "> se 6\nNo Response\n> bogus\nNo Response\n",
+       "> se 6\ndisplay: No Response\n> bogus\ndisplay: No Response\n",
        {SE6, {0x02, 0x02}}},
   };
   for (const auto& c : cases) {
