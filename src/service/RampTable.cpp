@@ -47,13 +47,18 @@ int32_t RampTotal(const std::array<int32_t, RAMP_STEPS>& row) {
 }
 
 std::array<double, RAMP_CHART_POINTS> RampChartPoints(const RampTemplate& t) {
+  // The running sum is kept in whole steps and divided for each point, so a ramp that comes
+  // back down ends at exactly 0 instead of a rounding remainder below it.
   std::array<double, RAMP_CHART_POINTS> points{};
-  double level = 0.0;
+  int64_t steps = 0;
   size_t n = 0;
-  for (int i = 0; i < RAMP_STEPS - 1; ++i) points[n++] = level += t.up[i] / 31.0;
-  for (int i = 0; i < RAMP_STEPS - 1; ++i) points[n++] = level -= t.down[i] / 31.0;
-  points[n++] = level;
-  points[n++] = level;
+  for (int i = 0; i < RAMP_STEPS - 1; ++i)
+    points[n++] = static_cast<double>(steps += t.up[i]) / 31.0;
+  for (int i = 0; i < RAMP_STEPS - 1; ++i) {
+    points[n++] = static_cast<double>(steps -= t.down[i]) / 31.0;
+  }
+  points[n++] = static_cast<double>(steps) / 31.0;
+  points[n] = points[n - 1];
   return points;
 }
 
@@ -86,9 +91,9 @@ bool ParseRow(std::string_view text, std::array<int32_t, RAMP_STEPS>& row, const
         text.substr(at, comma == std::string_view::npos ? std::string_view::npos : comma - at);
     int value = 0;
     const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
-    if (token.empty() || ec != std::errc() || end != token.data() + token.size() || value < 0 ||
-        value > 127) {
-      error = std::string(name) + " value " + std::to_string(i) + " is not a number from 0 to 127";
+    if (token.empty() || ec != std::errc() || end != token.data() + token.size() ||
+        value < RAMP_SPIN_MIN || value > RAMP_SPIN_MAX) {
+      error = std::string(name) + " value " + std::to_string(i) + " is not a number from 0 to 31";
       return false;
     }
     row[i] = value;

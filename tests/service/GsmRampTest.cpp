@@ -203,6 +203,7 @@ TEST_F(GsmRampTest, CallTogglesAndEepromButtons) {
 
 TEST_F(GsmRampTest, ClosedLinkChecksOnlySomeControls) {
   s.port.Close();
+  ramp.BandChanged(0);
   ramp.Load();
   ramp.SaveTemplate();
   ramp.SaveDac("1");

@@ -33,8 +33,15 @@ TEST(RampTable, TotalsAndChartPoints) {
   for (int i = 0; i < 15; ++i) EXPECT_DOUBLE_EQ(points[i], i + 1.0) << i;
   EXPECT_DOUBLE_EQ(points[14], 15.0);
   for (int i = 0; i < 15; ++i) EXPECT_NEAR(points[15 + i], 14.0 - i, 1e-9) << i;
-  EXPECT_NEAR(points[30], 0.0, 1e-9);
-  EXPECT_NEAR(points[31], 0.0, 1e-9);
+  EXPECT_EQ(points[30], 0.0);
+  EXPECT_EQ(points[31], 0.0);
+
+  // Steps that are no whole part of 31 still come back to exactly 0.
+  RampTemplate odd;
+  for (int i = 0; i < 16; ++i) odd.up[i] = odd.down[i] = (i * 7) % 29;
+  const auto back = RampChartPoints(odd);
+  EXPECT_EQ(back[31], 0.0);
+  EXPECT_GE(*std::min_element(back.begin(), back.end()), 0.0);
 
   // Up value 15 and down value 15 count in the totals only.
   RampTemplate last;
