@@ -122,6 +122,10 @@ TEST_F(ServiceWindowsTest, RampEditorReadsLevelsTemplatesAndDac) {
   ASSERT_TRUE(band && level && index && dac && result && upTotal && downTotal && load && call &&
               value0 && value31);
   EXPECT_EQ(band->currentIndex(), -1);
+  // Captions keep their trailing spaces.
+  EXPECT_EQ(Named<QPushButton>(window, "SAVE to EEP")->text(), QStringLiteral("SAVE to EEP "));
+  EXPECT_EQ(Named<QPushButton>(window, "display window")->text(),
+            QStringLiteral("display window "));
   EXPECT_EQ(level->count(), 31);
   EXPECT_EQ(index->count(), 31);
 
