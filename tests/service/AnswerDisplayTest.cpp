@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "service/AnswerFrames.h"
+#include "service/ResultDisplay.h"
 
 namespace {
 
@@ -191,6 +192,38 @@ TEST(CommandErrorLine, ByOpcode) {
   for (uint8_t op : {0x01, 0x22, 0x40, 0x52, 0x53, 0x00, 0xFF}) {
     SCOPED_TRACE(op);
     EXPECT_EQ(CommandErrorLine(op), nullptr);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Every opcode and sub-code with every data length up to a full template: the decoders read
+// only bytes of the frame (exact-size buffers, so the sanitizer build sees any read past it).
+TEST(AnswerDecoders, ReadOnlyTheBytesOfTheFrame) {
+  uint32_t seed = 12345;
+  auto next = [&seed] { return static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16); };
+  const uint8_t subs[] = {0, 1, 2, 4, 5, 8, 9, 10, 11, 20, 21, 31, 47, 55, 60, 61, 255};
+  for (int op = 0; op < 256; ++op) {
+    for (uint8_t sub : subs) {
+      for (size_t data = 0; data <= 34; ++data) {
+        std::vector<uint8_t> payload(data);
+        for (auto& b : payload) b = next();
+        if (data > 1) payload[1] = static_cast<uint8_t>(data % 4);  // the kinds of "sr"
+        const auto f = AnswerFrame(static_cast<uint8_t>(op), sub, payload);
+        const std::vector<uint8_t> exact(f.begin(), f.end());
+        const auto lines = ManualAnswerLines(exact.data(), exact.size());
+        for (const auto& line : lines) EXPECT_LT(line.size(), 200u);
+        EXPECT_FALSE(ResultDisplayLines(exact.data(), exact.size()).empty());
+      }
+    }
+  }
+  // Frames cut shorter than a header.
+  for (size_t n = 0; n < 5; ++n) {
+    const std::vector<uint8_t> cut(n, 0x39);
+    EXPECT_EQ(ManualAnswerLines(cut.data(), cut.size()).size(), 1u);
+    EXPECT_EQ(ResultDisplayLines(cut.data(), cut.size()).size(), 2u);
   }
 }
 
