@@ -6,6 +6,10 @@ void CQueue::Clear() {
   read_.store(0, std::memory_order_release);
 }
 
+void CQueue::Discard() {
+  read_.store(write_.load(std::memory_order_acquire), std::memory_order_release);
+}
+
 uint32_t CQueue::Count() const {
   const uint32_t w = write_.load(std::memory_order_acquire);
   const uint32_t r = read_.load(std::memory_order_acquire);

@@ -15,6 +15,9 @@ class CQueue {
 
   CQueue() { Clear(); }
   void Clear();  // both indices 0, buffer zeroed; only while no producer runs
+  // The consumer's way to empty the ring while the producer runs: the read index jumps to the
+  // write index, so only the consumer's own index moves. Bytes filed meanwhile stay.
+  void Discard();
   uint32_t Count() const;
   uint32_t Free() const { return CAPACITY - Count(); }
   bool Put(uint8_t byte);               // false when 4095 bytes are held

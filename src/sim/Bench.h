@@ -20,6 +20,9 @@ struct BenchFaults {
   bool wrongOpcode = false;    // answers carry another opcode
   bool garbageBetweenFrames = false;
   bool batteryNeverSettles = false;
+  // Handset identity (sim/HandsetIdentityCommands.cpp)
+  bool imeiWriteLost = false;    // "stw 60" answered but nothing stored
+  bool swVersionSilent = false;  // "str 10" not answered
   // Instruments (test set at its address, supply at its address)
   bool testSetSilent = false;
   bool testSetError = false;  // every command leaves an error in the queue

@@ -639,6 +639,8 @@ HandsetReply ExecuteRequest(Bench& bench, const uint8_t* payload, size_t length)
     reply = Status(STATUS_UNKNOWN);
   } else if (length < layout->minLength) {
     reply = Status(STATUS_BAD_LENGTH);
+  } else if (auto faulted = IdentityFault(bench, payload, length)) {
+    reply = *faulted;
   } else {
     reply = Dispatch(bench, Args{payload, length});
     reply.workMs += layout->workMs;

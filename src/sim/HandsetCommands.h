@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "sim/Bench.h"
@@ -33,6 +34,10 @@ struct HandsetReply {
 };
 
 HandsetReply ExecuteRequest(Bench& bench, const uint8_t* payload, size_t length);
+
+// The identity faults of the bench acting on a request of the right length: their reply, or
+// nothing when the request runs as usual (sim/HandsetIdentityCommands.cpp).
+std::optional<HandsetReply> IdentityFault(Bench& bench, const uint8_t* payload, size_t length);
 
 // Seconds since 2000-01-01 00:00:00 of a date and time; -1 when a field is out of range.
 int64_t RtcSeconds(int year, int month, int day, int hour, int minute, int second);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -89,6 +90,41 @@ TEST(CQueueTest, OneProducerAndOneConsumerThreadKeepEveryByteInOrder) {
   producer.join();
   EXPECT_EQ(got, data);
   EXPECT_EQ(q.Count(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CQueueTest, DiscardWhileTheProducerRunsKeepsTheRingConsistent) {
+  // The producer files an increasing byte sequence; the consumer keeps discarding and reading.
+  // Whatever it reads after a discard must continue the sequence: a discard that moved the
+  // producer's index would let stale or skipped-over slots through.
+  CQueue q;
+  std::atomic<bool> done{false};
+  std::thread producer([&] {
+    uint8_t next = 0;
+    for (int i = 0; i < 400000; ++i) {
+      while (!q.Put(next)) std::this_thread::yield();
+      ++next;
+    }
+    done = true;
+  });
+  int discards = 0;
+  while (!done.load()) {
+    q.Discard();
+    ++discards;
+    EXPECT_LE(q.Count(), CQueue::CAPACITY);
+    if (q.Count() >= 2) {
+      const uint8_t a = q.Get();
+      const uint8_t b = q.Get();
+      ASSERT_EQ(static_cast<uint8_t>(a + 1), b);
+    }
+  }
+  producer.join();
+  q.Discard();
+  EXPECT_EQ(q.Count(), 0u);
+  EXPECT_GT(discards, 0);
 }
 
 }  // namespace

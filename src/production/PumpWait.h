@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/EventLoop.h"
+
+// A wait that lets timers, answers and clicks flow: the loop's messages are dispatched until
+// ms have passed on the tick counter, or until flag() holds when a flag is given.
+enum class WaitEnd { ELAPSED, FLAG, QUIT };
+
+WaitEnd PumpWait(EventLoop& loop, uint32_t ms, const std::function<bool()>& flag = {});
