@@ -94,6 +94,7 @@ void ScannerSim::OnStationBytes(const uint8_t* data, size_t count) {
 
 void ScannerSim::OnCommand(const std::string& command) {
   model_.commands.push_back(command);
+  if (model_.onCommand) model_.onCommand(command);
   const sim::ScannerFault fault = model_.fault;
   if (fault == sim::ScannerFault::SILENT) return;
   if (command == "BCLR") {

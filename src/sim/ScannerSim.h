@@ -37,6 +37,7 @@ struct ScannerModel {
   int generated = 0;                   // codes made up once the list ran out
   std::vector<std::string> commands;   // every command received, without its CR
   std::vector<std::string> handedOut;  // every code line sent, as sent
+  std::function<void(const std::string& command)> onCommand;  // each command as it arrives
 
   // The code the next read gives: the list's first, else a made-up IMEI of 15 digits with its
   // Luhn check digit, different for every read and seed.

@@ -35,6 +35,10 @@ struct BenchContext {
   std::vector<std::string> transports{};
   std::vector<std::pair<std::string, std::shared_ptr<visa::SimDevice>>> devices{};
   std::map<std::string, std::vector<std::pair<std::string, std::string>>> transportAliases{};
+  // The production line: codes the scanner hands out first, its fault, the printer sink file.
+  std::vector<std::string> scannerCodes{};
+  std::string scannerFault{};
+  std::string printerPath{};
   bool Wants(const std::string& transport) const {
     for (const auto& t : transports)
       if (t == transport) return true;

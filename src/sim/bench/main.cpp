@@ -44,6 +44,9 @@ void Usage(FILE* out) {
                "  --transport T    how the aliases reach the instruments, most wanted first:\n"
                "                   socket (default), vxi11, hislip, prologix, prologix-usb,\n"
                "                   serial (the supply's RS-232 port)\n"
+               "  --scanner-code C the scanner's next code (repeat for more; then made-up ones)\n"
+               "  --scanner-fault F silent, ng, g1, short, letter or no-cr (default none)\n"
+               "  --printer PATH   the label printer's sink file (default in the temp dir)\n"
                "Prints `export NAME=value` lines for the station (eval them), then serves\n"
                "until SIGINT or SIGTERM.\n");
 }
@@ -63,6 +66,9 @@ int main(int argc, char** argv) {
   uint64_t seed = 1;
   double defectRate = 0.0;
   std::vector<std::string> transports;
+  std::vector<std::string> scannerCodes;
+  std::string scannerFault;
+  std::string printerPath;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -87,6 +93,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tesmira-bench: unknown transport '%s'\n", bad.c_str());
         return 2;
       }
+    } else if (arg == "--scanner-code" && i + 1 < argc) {
+      scannerCodes.push_back(argv[++i]);
+    } else if (arg == "--scanner-fault" && i + 1 < argc) {
+      scannerFault = argv[++i];
+    } else if (arg == "--printer" && i + 1 < argc) {
+      printerPath = argv[++i];
     } else {
       std::fprintf(stderr, "tesmira-bench: unknown argument '%s'\n", arg.c_str());
       Usage(stderr);
@@ -110,6 +122,9 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);  // a client that went away is seen as a failed write
 
   BenchContext& context = process.context;
+  context.scannerCodes = scannerCodes;
+  context.scannerFault = scannerFault;
+  context.printerPath = printerPath;
   context.transports = transports.empty() ? std::vector<std::string>{"socket"} : transports;
   context.watch = [&driver](int fd, std::function<void()> onReadable) {
     driver.Watch(fd, std::move(onReadable));
