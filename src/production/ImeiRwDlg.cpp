@@ -93,8 +93,8 @@ void CImeiRwDlg::BuildLayout() {
     QLineEdit* in = AddField(static_cast<ImeiField>(static_cast<int>(ImeiField::IMEI_INPUT_1) + i),
                              INPUT_NAMES[i], false, length);
     const int width = fontMetrics().horizontalAdvance(QString(length + 2, QChar('0'))) + 12;
-    r->setMinimumWidth(width);
-    in->setMinimumWidth(width);
+    r->setFixedWidth(width);
+    in->setFixedWidth(width);
     ig->addWidget(r, 0, i);
     ig->addWidget(in, 1, i);
   }
@@ -128,7 +128,8 @@ void CImeiRwDlg::BuildLayout() {
   scanRow->addWidget(vertical_);
   scanRow->addWidget(new QLabel(QStringLiteral("가로"), imei));
   scanRow->addWidget(horizontal_);
-  ig->addLayout(scanRow, 2, 0, 1, 5);
+  ig->addLayout(scanRow, 2, 0, 1, 6);
+  ig->setColumnStretch(5, 1);  // the buttons keep their size beside the fixed fields
 
   // RTC SET
   auto* rtc = new QGroupBox(QStringLiteral("RTC SET"), this);
@@ -202,7 +203,12 @@ void CImeiRwDlg::TakeLabelSettings() {
 void CImeiRwDlg::OnScan() {
   QPointer<CImeiRwDlg> self(this);
   logic_.Scan();
-  if (self && close_after_scan_) close();
+  if (!self) return;
+  if (close_after_scan_) {
+    close();
+    return;
+  }
+  scan_->setFocus();  // greyed during the scan, it lost the focus to the next control
 }
 
 bool CImeiRwDlg::OnClose() {
