@@ -21,6 +21,13 @@ constexpr int PARAM_SPEAKER_GAIN = 73;
 constexpr uint16_t DATA_AT = 5;
 constexpr uint16_t FRAME_TAIL = 2;
 
+// What the logic talks to once its window is gone.
+class NoView : public ImeiRwView {
+ public:
+  void SetText(ImeiField, const std::string&) override {}
+  std::string Text(ImeiField) const override { return {}; }
+};
+
 std::tm SystemLocalTime() {
   const std::time_t now = std::time(nullptr);
   std::tm t{};
@@ -35,7 +42,7 @@ CImeiRw::CImeiRw(EventLoop& loop, Port& handset, Notifier& notifier, ImeiRwView&
     : loop_(loop),
       handset_(handset),
       notifier_(notifier),
-      view_(view),
+      view_(&view),
       scanner_ports_(std::move(scannerPorts)),
       exchange_(loop, handset, *this, ANSWER_TIMEOUT_MS),
       now_(&SystemLocalTime) {}
@@ -67,8 +74,8 @@ void CImeiRw::ReadImei() {
 void CImeiRw::SetImei() {
   if (!MayUseButtons() || !handset_.IsOpen()) return;
   const auto imei = identity::JoinImeiFields(
-      view_.Text(ImeiField::IMEI_INPUT_1), view_.Text(ImeiField::IMEI_INPUT_2),
-      view_.Text(ImeiField::IMEI_INPUT_3), view_.Text(ImeiField::IMEI_INPUT_4));
+      view_->Text(ImeiField::IMEI_INPUT_1), view_->Text(ImeiField::IMEI_INPUT_2),
+      view_->Text(ImeiField::IMEI_INPUT_3), view_->Text(ImeiField::IMEI_INPUT_4));
   if (!imei) {
     Message(imeimsg::BAD_IMEI_INPUT);
     return;
@@ -82,7 +89,7 @@ void CImeiRw::ReadHwVersion() {
 
 void CImeiRw::SetHwVersion() {
   if (!MayUseButtons() || !handset_.IsOpen()) return;
-  const auto line = identity::HwVersionWriteLine(view_.Text(ImeiField::HW_INPUT));
+  const auto line = identity::HwVersionWriteLine(view_->Text(ImeiField::HW_INPUT));
   if (!line) {
     Message(imeimsg::BAD_HW_INPUT);
     return;
@@ -100,7 +107,7 @@ void CImeiRw::ReadSerial() {
 
 void CImeiRw::SetSerial() {
   if (!MayUseButtons() || !handset_.IsOpen()) return;
-  const auto line = identity::SerialWriteLine(view_.Text(ImeiField::SERIAL_INPUT));
+  const auto line = identity::SerialWriteLine(view_->Text(ImeiField::SERIAL_INPUT));
   if (!line) {
     Message(imeimsg::BAD_SERIAL_INPUT);
     return;
@@ -111,7 +118,7 @@ void CImeiRw::SetSerial() {
 void CImeiRw::SetRtc() {
   if (!MayUseButtons() || !handset_.IsOpen()) return;
   const std::tm now = now_();
-  view_.SetText(ImeiField::TIME, identity::FormatTime(now));
+  view_->SetText(ImeiField::TIME, identity::FormatTime(now));
   Send(identity::RtcWriteLine(now));
 }
 
@@ -121,7 +128,7 @@ void CImeiRw::ReadRegion() {
 
 void CImeiRw::SetRegion() {
   if (!MayUseButtons() || !handset_.IsOpen()) return;
-  const auto line = identity::RegionWriteLine(view_.Text(ImeiField::REGION_COMBO));
+  const auto line = identity::RegionWriteLine(view_->Text(ImeiField::REGION_COMBO));
   if (line) Send(*line);
 }
 
@@ -142,8 +149,15 @@ void CImeiRw::Next() {
                       ImeiField::IMEI_READ_3, ImeiField::IMEI_READ_4, ImeiField::HW_DISPLAY,
                       ImeiField::HW_INPUT, ImeiField::SW_DISPLAY, ImeiField::SERIAL_DISPLAY,
                       ImeiField::SERIAL_INPUT, ImeiField::TIME}) {
-    view_.SetText(f, "");
+    view_->SetText(f, "");
   }
+}
+
+void CImeiRw::Abandon() {
+  static NoView noView;
+  view_ = &noView;
+  abandoned_ = true;
+  if (!scanning_) delete this;
 }
 
 void CImeiRw::ReleaseScanner() {
@@ -156,7 +170,7 @@ void CImeiRw::ShowImeiFields(ImeiField first, const std::string& imei) {
   std::string fields[4];
   identity::SplitImei(imei, fields);
   for (int i = 0; i < 4; ++i) {
-    view_.SetText(static_cast<ImeiField>(static_cast<int>(first) + i), fields[i]);
+    view_->SetText(static_cast<ImeiField>(static_cast<int>(first) + i), fields[i]);
   }
 }
 
@@ -211,16 +225,16 @@ void CImeiRw::DecodeOk(Exchange& ex) {
           if (!has(identity::SW_VERSION_BYTES)) return;
           sw_version_ = identity::DecodeText(data, identity::SW_VERSION_BYTES);
           sw_version_fresh_ = true;
-          view_.SetText(ImeiField::SW_DISPLAY, sw_version_);
+          view_->SetText(ImeiField::SW_DISPLAY, sw_version_);
           return;
         case identity::TABLE_HW_VERSION:
           if (!has(identity::HW_VERSION_CHARS)) return;
-          view_.SetText(ImeiField::HW_DISPLAY,
-                        identity::DecodeText(data, identity::HW_VERSION_CHARS));
+          view_->SetText(ImeiField::HW_DISPLAY,
+                         identity::DecodeText(data, identity::HW_VERSION_CHARS));
           return;
         case identity::TABLE_SERIAL:
           if (!has(identity::SERIAL_BYTES)) return;
-          view_.SetText(ImeiField::SERIAL_DISPLAY, identity::DecodeSerial(data));
+          view_->SetText(ImeiField::SERIAL_DISPLAY, identity::DecodeSerial(data));
           return;
         default:
           Message(imeimsg::COMMAND_ERROR);
@@ -236,7 +250,7 @@ void CImeiRw::DecodeOk(Exchange& ex) {
     case OP_SPR:
       if (number == identity::PARAM_REGION) {
         if (!has(1)) return;
-        view_.SetText(ImeiField::REGION_DISPLAY, identity::RegionText(data[0]));
+        view_->SetText(ImeiField::REGION_DISPLAY, identity::RegionText(data[0]));
       } else {
         Message(imeimsg::COMMAND_ERROR);
       }

@@ -11,6 +11,7 @@
 #include "platform/EventLoop.h"
 #include "platform/Notifier.h"
 #include "production/LPT1Write.h"
+#include "production/PumpWait.h"
 #include "production/Scanner.h"
 
 // The fields of the identity window, as the logic reads and fills them.
@@ -99,6 +100,10 @@ class CImeiRw : private ExchangeClient {
   void ReadRegion();
   void SetRegion();
   ScanResult Scan();
+  // The window went away while a scan waits inside this object: the scan ends quietly at its
+  // next wait and the object deletes itself when it returns. Only for an object on the heap
+  // whose owner has let go of it.
+  void Abandon();
   void Next();            // Enter on "NEXT": clears the fields for the next handset
   void ReleaseScanner();  // "EXIT" and window close: the scanner port goes
 
@@ -127,6 +132,8 @@ class CImeiRw : private ExchangeClient {
   void DecodeOk(Exchange& ex);
 
   bool Send(const std::string& line);
+  // A wait of the scan; QUIT as well when the window went away meanwhile.
+  WaitEnd Wait(uint32_t ms, const bool* flag = nullptr);
   bool MayUseButtons() const { return !scanning_; }
   void Message(const std::string& text) { notifier_.Message(text); }
   void ShowImeiFields(ImeiField first, const std::string& imei);
@@ -142,7 +149,7 @@ class CImeiRw : private ExchangeClient {
   EventLoop& loop_;
   Port& handset_;
   Notifier& notifier_;
-  ImeiRwView& view_;
+  ImeiRwView* view_;
   ScannerPortFactory scanner_ports_;
   Exchange exchange_;
   LocalTime now_;
@@ -159,6 +166,7 @@ class CImeiRw : private ExchangeClient {
   int horizontal_ = 200;
   std::string code_;
   bool scanning_ = false;
+  bool abandoned_ = false;
 
   std::unique_ptr<Port> scanner_port_;
   std::unique_ptr<Scanner> scanner_;

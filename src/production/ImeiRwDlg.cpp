@@ -28,17 +28,22 @@ ToolWindow* CImeiRwDlg::Create(StationContext& context) {
 
 CImeiRwDlg::CImeiRwDlg(StationContext& context, CImeiRw::ScannerPortFactory scannerPorts)
     : ToolWindow(context),
-      logic_(context.loop, context.handset, context.notifier, *this,
-             scannerPorts ? std::move(scannerPorts)
-                          : CImeiRw::ScannerPortFactory([&context]() -> std::unique_ptr<Port> {
-                              return std::make_unique<CComm>(context.loop, &context.notifier);
-                            })) {
+      logic_(std::make_unique<CImeiRw>(
+          context.loop, context.handset, context.notifier, static_cast<ImeiRwView&>(*this),
+          scannerPorts ? std::move(scannerPorts)
+                       : CImeiRw::ScannerPortFactory([&context]() -> std::unique_ptr<Port> {
+                           return std::make_unique<CComm>(context.loop, &context.notifier);
+                         }))) {
   setWindowTitle(QStringLiteral("IMEI R/W"));
   BuildLayout();
-  logic_.OnInit();
+  logic_->OnInit();
 }
 
-CImeiRwDlg::~CImeiRwDlg() = default;
+CImeiRwDlg::~CImeiRwDlg() {
+  // Deleted from under its own scan (the main window closing its tools): the scan's wait is
+  // still on the stack, so the logic outlives the window and ends the scan quietly.
+  if (logic_ && logic_->Scanning()) logic_.release()->Abandon();
+}
 
 QPushButton* CImeiRwDlg::AddButton(const QString& text, const char* name,
                                    void (CImeiRw::*action)()) {
@@ -46,7 +51,7 @@ QPushButton* CImeiRwDlg::AddButton(const QString& text, const char* name,
   b->setObjectName(QString::fromLatin1(name));
   b->setAutoDefault(false);  // Enter in a field presses nothing
   if (action != nullptr) {
-    connect(b, &QPushButton::clicked, this, [this, action] { (logic_.*action)(); });
+    connect(b, &QPushButton::clicked, this, [this, action] { (logic_.get()->*action)(); });
     handset_buttons_.push_back(b);
   }
   return b;
@@ -106,7 +111,8 @@ void CImeiRwDlg::BuildLayout() {
   code->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("000000000000000")) + 16);
   scanRow->addWidget(code);
   scan_ = AddButton(QStringLiteral("SCAN"), "scan", nullptr);
-  connect(scan_, &QPushButton::clicked, this, &CImeiRwDlg::OnScan);
+  // Queued: the scan's waits run from the event loop, not inside the button's own click.
+  connect(scan_, &QPushButton::clicked, this, &CImeiRwDlg::OnScan, Qt::QueuedConnection);
   handset_buttons_.push_back(scan_);
   scanRow->addWidget(scan_);
   auto spin = [this](const char* name, int max, int value) {
@@ -118,9 +124,9 @@ void CImeiRwDlg::BuildLayout() {
     connect(s, &QSpinBox::valueChanged, this, &CImeiRwDlg::TakeLabelSettings);
     return s;
   };
-  quantity_ = spin("quantity", 10000, logic_.Quantity());
-  vertical_ = spin("vertical", 600, logic_.Vertical());
-  horizontal_ = spin("horizontal", 600, logic_.Horizontal());
+  quantity_ = spin("quantity", 10000, logic_->Quantity());
+  vertical_ = spin("vertical", 600, logic_->Vertical());
+  horizontal_ = spin("horizontal", 600, logic_->Horizontal());
   scanRow->addSpacing(12);
   scanRow->addWidget(new QLabel(QStringLiteral("발행수량"), imei));
   scanRow->addWidget(quantity_);
@@ -197,12 +203,13 @@ void CImeiRwDlg::SetScanning(bool running) {
 }
 
 void CImeiRwDlg::TakeLabelSettings() {
-  logic_.SetLabelSettings(quantity_->value(), vertical_->value(), horizontal_->value());
+  logic_->SetLabelSettings(quantity_->value(), vertical_->value(), horizontal_->value());
 }
 
 void CImeiRwDlg::OnScan() {
   QPointer<CImeiRwDlg> self(this);
-  logic_.Scan();
+  CImeiRw& logic = *logic_;
+  logic.Scan();
   if (!self) return;
   if (close_after_scan_) {
     close();
@@ -212,12 +219,12 @@ void CImeiRwDlg::OnScan() {
 }
 
 bool CImeiRwDlg::OnClose() {
-  if (logic_.Scanning()) {
+  if (logic_->Scanning()) {
     // The scan waits inside this window's logic: it closes once the scan has ended.
     close_after_scan_ = true;
     return false;
   }
-  logic_.ReleaseScanner();
+  logic_->ReleaseScanner();
   return true;
 }
 
@@ -225,7 +232,7 @@ bool CImeiRwDlg::eventFilter(QObject* watched, QEvent* event) {
   if (watched == next_ && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      logic_.Next();  // the key ends here; a click on "NEXT" clears nothing
+      logic_->Next();  // the key ends here; a click on "NEXT" clears nothing
       return true;
     }
   }

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <map>
+#include <memory>
 
 #include "production/ImeiRw.h"
 #include "widgets/ToolWindow.h"
@@ -21,14 +22,14 @@ class CImeiRwDlg : public ToolWindow, private ImeiRwView {
   CImeiRwDlg(StationContext& context, CImeiRw::ScannerPortFactory scannerPorts = {});
   ~CImeiRwDlg() override;
 
-  CImeiRw& Logic() { return logic_; }
+  CImeiRw& Logic() { return *logic_; }
   QLineEdit* Field(ImeiField field) const;
   QPushButton* Button(const char* name) const;
 
   static ToolWindow* Create(StationContext& context);
 
  protected:
-  void TakePort() override { logic_.TakePort(); }
+  void TakePort() override { logic_->TakePort(); }
   bool OnClose() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -43,7 +44,8 @@ class CImeiRwDlg : public ToolWindow, private ImeiRwView {
   void OnScan();
   void TakeLabelSettings();
 
-  CImeiRw logic_;
+  // On the heap: a window deleted while its scan waits leaves the logic to finish the wait.
+  std::unique_ptr<CImeiRw> logic_;
   std::map<ImeiField, QLineEdit*> fields_;
   std::vector<QPushButton*> handset_buttons_;
   QComboBox* region_ = nullptr;

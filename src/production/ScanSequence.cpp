@@ -23,13 +23,6 @@ constexpr uint32_t SETTLE_MS = 100;
 constexpr uint32_t VERSION_WAIT_MS = 1000;
 constexpr uint32_t REGION_WAIT_MS = 3000;
 
-// Keeps a flag set for the length of a scope, whatever path leaves it.
-struct ScopedFlag {
-  explicit ScopedFlag(bool& flag) : flag_(flag) { flag_ = true; }
-  ~ScopedFlag() { flag_ = false; }
-  bool& flag_;
-};
-
 bool StartsWithG1(const std::string& code) {
   return code.size() >= 2 && code[0] == 'G' && code[1] == '1';
 }
@@ -43,13 +36,24 @@ ScanResult CImeiRw::Scan() {
     refused.refused = true;
     return refused;
   }
-  ScopedFlag running(scanning_);
-  view_.SetScanning(true);
+  scanning_ = true;
+  view_->SetScanning(true);
   // The operator pressed SCAN in this window: its answers come here.
   TakePort();
-  ScanResult result = RunScan();
-  view_.SetScanning(false);
+  const ScanResult result = RunScan();
+  scanning_ = false;
+  if (abandoned_) {
+    delete this;  // its window is gone; nothing of this object is touched after
+    return result;
+  }
+  view_->SetScanning(false);
   return result;
+}
+
+WaitEnd CImeiRw::Wait(uint32_t ms, const bool* flag) {
+  const WaitEnd end =
+      flag == nullptr ? PumpWait(loop_, ms) : PumpWait(loop_, ms, [flag] { return *flag; });
+  return abandoned_ ? WaitEnd::QUIT : end;
 }
 
 ScanResult CImeiRw::RunScan() {
@@ -59,9 +63,6 @@ ScanResult CImeiRw::RunScan() {
     result.failedStep = step;
     return result;
   };
-  auto waitFor = [this](uint32_t ms, bool& flag) {
-    return PumpWait(loop_, ms, [&flag] { return flag; });
-  };
 
   // 1-2
   imei_event_ = false;
@@ -69,9 +70,9 @@ ScanResult CImeiRw::RunScan() {
   code_.clear();
   for (ImeiField f : {ImeiField::IMEI_READ_1, ImeiField::IMEI_READ_2, ImeiField::IMEI_READ_3,
                       ImeiField::IMEI_READ_4, ImeiField::SW_DISPLAY}) {
-    view_.SetText(f, "");
+    view_->SetText(f, "");
   }
-  view_.SetText(ImeiField::CODE, code_);
+  view_->SetText(ImeiField::CODE, code_);
   // The previous handset's version must never answer for this one.
   sw_version_.clear();
   sw_version_fresh_ = false;
@@ -98,7 +99,7 @@ ScanResult CImeiRw::RunScan() {
   port.Queue().Discard();
   port.SetQueueMode(false);
   code_ = scanner_->ScannerText();
-  view_.SetText(ImeiField::CODE, code_);
+  view_->SetText(ImeiField::CODE, code_);
 
   // 7: a "G1" code is not an IMEI; neither is anything but 15 digits, which the handset would
   // store as nibbles no IMEI has.
@@ -111,19 +112,19 @@ ScanResult CImeiRw::RunScan() {
 
   // 8-10: write, read back, compare.
   Send(identity::ImeiWriteLine(imei));
-  WaitEnd end = waitFor(IMEI_WRITE_WAIT_MS, imei_event_);
+  WaitEnd end = Wait(IMEI_WRITE_WAIT_MS, &imei_event_);
   if (end == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
   if (end != WaitEnd::FLAG) return fail(ScanStep::WRITE_IMEI, imeimsg::IMEI_NOT_WRITTEN);
 
-  if (PumpWait(loop_, SETTLE_MS) == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
+  if (Wait(SETTLE_MS) == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
   imei_event_ = false;
   imei_readback_.clear();
   Send("str 60");
-  end = waitFor(IMEI_READ_WAIT_MS, imei_event_);
+  end = Wait(IMEI_READ_WAIT_MS, &imei_event_);
   if (end == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
   if (end != WaitEnd::FLAG) return fail(ScanStep::READ_IMEI, imeimsg::IMEI_NOT_READ);
 
-  if (PumpWait(loop_, SETTLE_MS) == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
+  if (Wait(SETTLE_MS) == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
   if (imei_readback_.compare(0, identity::IMEI_DIGITS, imei) != 0) {
     return fail(ScanStep::COMPARE_IMEI, imeimsg::IMEI_MISMATCH);
   }
@@ -133,19 +134,19 @@ ScanResult CImeiRw::RunScan() {
   // 11: the software version of this handset, asked for now, against the reference file.
   sw_version_fresh_ = false;
   Send("str 10");
-  if (PumpWait(loop_, VERSION_WAIT_MS) == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
+  if (Wait(VERSION_WAIT_MS) == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
   if (!VersionMatchesReference()) {
     return fail(ScanStep::SW_VERSION, imeimsg::SW_VERSION_MISMATCH);
   }
 
   // 12-13: the region, as its "SET" button writes it.
   region_flag_ = false;
-  const std::string region = view_.Text(ImeiField::REGION_COMBO);
+  const std::string region = view_->Text(ImeiField::REGION_COMBO);
   if (const auto line = identity::RegionWriteLine(region)) Send(*line);
-  end = waitFor(REGION_WAIT_MS, region_flag_);
+  end = Wait(REGION_WAIT_MS, &region_flag_);
   if (end == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
   if (end != WaitEnd::FLAG) return fail(ScanStep::WRITE_REGION, imeimsg::REGION_NOT_WRITTEN);
-  if (PumpWait(loop_, SETTLE_MS) == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
+  if (Wait(SETTLE_MS) == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
   layout_code_ = identity::RegionCode(region);
 
   // 14-16
@@ -170,6 +171,7 @@ bool CImeiRw::OpenScanner() {
     }
     scanner_port_ = std::move(port);
     scanner_ = std::make_unique<Scanner>(loop_, *scanner_port_, notifier_);
+    scanner_->SetStopCheck([this] { return abandoned_; });
   }
   if (!scanner_port_->Open(Scanner::PORT_NUMBER, Scanner::BAUD)) {
     Message(imeimsg::PORT_ALREADY_OPEN);

@@ -15,6 +15,7 @@ Scanner::Scanner(EventLoop& loop, Port& port, Notifier& notifier)
     : loop_(loop), port_(port), notifier_(notifier) {}
 
 bool Scanner::SendScannerCommand(const char* text, size_t count, uint32_t waitMs) {
+  quit_ = false;
   send_count_ = std::min(count, SEND_BUFFER_SIZE);
   std::memcpy(send_buffer_, text, send_count_);
   port_.Queue().Discard();
@@ -33,7 +34,7 @@ bool Scanner::SendScannerCommand(const char* text, size_t count, uint32_t waitMs
     DebugLog(trace);
     (void)written;  // a write that did not go out is seen as no answer
     // The wait runs its full length: the answer line may still be coming in.
-    if (PumpWait(loop_, waitMs) == WaitEnd::QUIT) {
+    if (PumpWait(loop_, waitMs) == WaitEnd::QUIT || (stop_ && stop_())) {
       quit_ = true;
       return false;
     }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "link/Port.h"
@@ -34,6 +35,8 @@ class Scanner {
   size_t LineLength() const { return line_length_; }
   ScannerLineKind LastKind() const { return last_kind_; }
   bool QuitAsked() const { return quit_; }  // a wait ended because the program is closing
+  // Asked after every wait: true ends the exchange as a quit does (its window went away).
+  void SetStopCheck(std::function<bool()> stop) { stop_ = std::move(stop); }
 
   Port& GetPort() { return port_; }
 
@@ -47,6 +50,7 @@ class Scanner {
   size_t line_length_ = 0;
   ScannerLineKind last_kind_ = ScannerLineKind::OTHER;
   bool quit_ = false;
+  std::function<bool()> stop_;
 };
 
 // The scanner's commands.

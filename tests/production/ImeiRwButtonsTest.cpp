@@ -76,6 +76,7 @@ TEST(ImeiRwButtonsTest, ClockSetShowsTheTimeAndSetsTheHandset) {
   ASSERT_GE(p.size(), 9u);
   EXPECT_EQ(std::vector<uint8_t>(p.begin(), p.begin() + 9),
             (std::vector<uint8_t>{0x52, 20, 6, 2, 8, 24, 15, 7, 9}));
+  EXPECT_EQ(st.bench.handset().rtcBaseSeconds, sim::RtcSeconds(2002, 8, 24, 15, 7, 9));
   EXPECT_EQ(st.notifier.messages, Messages{});
 }
 

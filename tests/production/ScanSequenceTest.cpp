@@ -366,3 +366,32 @@ TEST(ScanSequenceTest, TimingOfASuccessfulScan) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScanSequenceTest, AbandonedDuringItsScanTheLogicEndsQuietlyAndGoesAway) {
+  Station st;
+  st.scannerModel.codes = {"350000001234565"};
+  scanrig::FakeView view;
+  view.fields[ImeiField::REGION_COMBO] = "HK";
+  bool sawEnd = false;
+  for (const uint64_t at : {500u, 2010u, 2800u}) {  // scanner wait, IMEI write, version wait
+    SCOPED_TRACE(at);
+    st.notifier.messages.clear();
+    auto* rw = new CImeiRw(st.loop, st.handsetPort, st.notifier, view, [&st] {
+      return std::make_unique<SimScannerPort>(st.loop, st.scannerModel);
+    });
+    rw->SetFiles({(st.dir / "late.txt").string(), (st.dir / "swver.txt").string()});
+    st.loop.After(at, [rw] { rw->Abandon(); });
+    const ScanResult r = rw->Scan();  // rw is gone when this returns
+    EXPECT_EQ(r.failedStep, ScanStep::QUIT);
+    EXPECT_EQ(st.notifier.messages, std::vector<std::string>{});
+    EXPECT_FALSE(scanrig::fs::exists(st.dir / "late.txt"));
+    st.loop.RunFor(6000);
+    EXPECT_EQ(st.notifier.messages, std::vector<std::string>{});  // no time-out of a gone window
+    sawEnd = true;
+  }
+  EXPECT_TRUE(sawEnd);
+}
+
+}  // namespace

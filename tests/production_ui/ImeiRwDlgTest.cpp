@@ -51,6 +51,11 @@ class ImeiRwDlgTest : public ::testing::Test {
     w->show();
     return w;
   }
+  // SCAN runs from the event loop once the click is over.
+  static void ClickScan(CImeiRwDlg* w) {
+    QTest::mouseClick(w->Button("scan"), Qt::LeftButton);
+    QCoreApplication::processEvents();
+  }
   static void Type(QLineEdit* e, const QString& text) {
     e->clear();
     QTest::keyClicks(e, text);
@@ -132,7 +137,7 @@ TEST_F(ImeiRwDlgTest, ScanFromTheWindowRecordsAndPrints) {
   QPointer<CImeiRwDlg> w = MakeWindow();
   scanner_.codes = {"350000001234565"};
   w->findChild<QComboBox*>("regionCombo")->setCurrentText("CH");
-  QTest::mouseClick(w->Button("scan"), Qt::LeftButton);
+  ClickScan(w);
   EXPECT_EQ(notifier_.messages, std::vector<std::string>{});
   EXPECT_EQ(w->Field(ImeiField::CODE)->text(), "350000001234565");
   EXPECT_EQ(w->Field(ImeiField::IMEI_READ_3)->text(), "123456");
@@ -159,11 +164,26 @@ TEST_F(ImeiRwDlgTest, ButtonsAreDisabledAndExitWaitsWhileAScanRuns) {
     w->Button("exit")->click();  // asked in the middle of the scan
     stillOpen = w->isVisible();
   });
-  QTest::mouseClick(w->Button("scan"), Qt::LeftButton);
+  ClickScan(w);
   EXPECT_TRUE(sawDisabled);
   EXPECT_TRUE(stillOpen);
   EXPECT_TRUE(fs::exists(dir_ / "Imeiresult.txt"));  // the scan ran to its end
   EXPECT_TRUE(testsupport::ProcessUntil([&] { return w.isNull(); }, 1000));
+}
+
+TEST_F(ImeiRwDlgTest, WindowDeletedDuringItsScanEndsTheScanQuietly) {
+  // The main window deletes the tools it closes, even one that asked to wait.
+  QPointer<CImeiRwDlg> w = MakeWindow();
+  scanner_.codes = {"350000001234565"};
+  w->findChild<QComboBox*>("regionCombo")->setCurrentText("HK");
+  loop_.After(2500, [&] { delete w.data(); });
+  ClickScan(w);
+  EXPECT_TRUE(w.isNull());
+  EXPECT_EQ(notifier_.messages, std::vector<std::string>{});
+  EXPECT_FALSE(fs::exists(dir_ / "Imeiresult.txt"));
+  EXPECT_EQ(fs::file_size(dir_ / "lpt1"), 0u);
+  loop_.RunFor(10000);  // nothing of the gone window runs later
+  EXPECT_EQ(notifier_.messages, std::vector<std::string>{});
 }
 
 TEST_F(ImeiRwDlgTest, EnterOnNextClearsTheFieldsAndAClickDoesNot) {
@@ -185,7 +205,7 @@ TEST_F(ImeiRwDlgTest, EnterOnNextClearsTheFieldsAndAClickDoesNot) {
 TEST_F(ImeiRwDlgTest, ScannerMessagesReachTheOperator) {
   QPointer<CImeiRwDlg> w = MakeWindow();
   scanner_.fault = sim::ScannerFault::G1_CODE;
-  QTest::mouseClick(w->Button("scan"), Qt::LeftButton);
+  ClickScan(w);
   EXPECT_EQ(notifier_.messages,
             (std::vector<std::string>{MSG_CODE_LETTER, imeimsg::CODE_REJECTED}));
   EXPECT_FALSE(fs::exists(dir_ / "Imeiresult.txt"));
