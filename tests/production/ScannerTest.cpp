@@ -169,3 +169,20 @@ TEST(ScannerTest, TwoLinesInOneWaitAreNoAnswer) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string>* g_trace = nullptr;
+
+TEST(ScannerTest, EveryWriteLeavesItsTraceLine) {
+  std::vector<std::string> trace;
+  g_trace = &trace;
+  SetDebugSink([](const std::string& line) { g_trace->push_back(line); });
+  ScannerRig rig;
+  rig.scanner.SendScannerCommand(SCANNER_BCLR, 5, 10);
+  SetDebugSink(nullptr);
+  g_trace = nullptr;
+  EXPECT_EQ(trace, std::vector<std::string>(3, "T: 42 43 4C 52 0D 5\n"));
+}
+
+}  // namespace
