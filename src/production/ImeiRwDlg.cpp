@@ -20,6 +20,41 @@ QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
 
+// What a screen reader says for each field.
+QString AccessibleText(ImeiField field) {
+  static const char* const IMEI_PARTS[4] = {"type allocation code", "final assembly code", "serial",
+                                            "check digit"};
+  const int f = static_cast<int>(field);
+  if (field >= ImeiField::IMEI_READ_1 && field <= ImeiField::IMEI_READ_4) {
+    return QStringLiteral("IMEI read, %1")
+        .arg(IMEI_PARTS[f - static_cast<int>(ImeiField::IMEI_READ_1)]);
+  }
+  if (field >= ImeiField::IMEI_INPUT_1 && field <= ImeiField::IMEI_INPUT_4) {
+    return QStringLiteral("IMEI to set, %1")
+        .arg(IMEI_PARTS[f - static_cast<int>(ImeiField::IMEI_INPUT_1)]);
+  }
+  switch (field) {
+    case ImeiField::HW_DISPLAY:
+      return QStringLiteral("H/W version");
+    case ImeiField::HW_INPUT:
+      return QStringLiteral("H/W version to set");
+    case ImeiField::SW_DISPLAY:
+      return QStringLiteral("S/W version");
+    case ImeiField::SERIAL_DISPLAY:
+      return QStringLiteral("Serial NUM");
+    case ImeiField::SERIAL_INPUT:
+      return QStringLiteral("Serial NUM to set");
+    case ImeiField::TIME:
+      return QStringLiteral("Time");
+    case ImeiField::REGION_DISPLAY:
+      return QStringLiteral("Region");
+    case ImeiField::CODE:
+      return QStringLiteral("Scanned code");
+    default:
+      return {};
+  }
+}
+
 }  // namespace
 
 ToolWindow* CImeiRwDlg::Create(StationContext& context) {
@@ -62,7 +97,7 @@ QLineEdit* CImeiRwDlg::AddField(ImeiField field, const char* name, bool readOnly
   e->setObjectName(QString::fromLatin1(name));
   e->setReadOnly(readOnly);
   e->setMaxLength(maxLength);
-  e->setAccessibleName(QString::fromLatin1(name));
+  e->setAccessibleName(AccessibleText(field));
   fields_[field] = e;
   return e;
 }
@@ -115,18 +150,18 @@ void CImeiRwDlg::BuildLayout() {
   connect(scan_, &QPushButton::clicked, this, &CImeiRwDlg::OnScan, Qt::QueuedConnection);
   handset_buttons_.push_back(scan_);
   scanRow->addWidget(scan_);
-  auto spin = [this](const char* name, int max, int value) {
+  auto spin = [this](const char* name, const QString& label, int max, int value) {
     auto* s = new QSpinBox(this);
     s->setObjectName(QString::fromLatin1(name));
     s->setRange(0, max);
     s->setValue(value);
-    s->setAccessibleName(QString::fromLatin1(name));
+    s->setAccessibleName(label);
     connect(s, &QSpinBox::valueChanged, this, &CImeiRwDlg::TakeLabelSettings);
     return s;
   };
-  quantity_ = spin("quantity", 10000, logic_->Quantity());
-  vertical_ = spin("vertical", 600, logic_->Vertical());
-  horizontal_ = spin("horizontal", 600, logic_->Horizontal());
+  quantity_ = spin("quantity", QStringLiteral("발행수량"), 10000, logic_->Quantity());
+  vertical_ = spin("vertical", QStringLiteral("세로"), 600, logic_->Vertical());
+  horizontal_ = spin("horizontal", QStringLiteral("가로"), 600, logic_->Horizontal());
   scanRow->addSpacing(12);
   scanRow->addWidget(new QLabel(QStringLiteral("발행수량"), imei));
   scanRow->addWidget(quantity_);

@@ -40,6 +40,8 @@ class ImeiRwDlgTest : public ::testing::Test {
     loop_.RunFor(sim::Bench::BOOT_MS + 100);
   }
   void TearDown() override {
+    // Windows closed by the test go now, while the ports they leave still exist.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     fs::current_path(fs::temp_directory_path());
     fs::remove_all(dir_);
     ::unsetenv("TESMIRA_LPT1");
@@ -90,6 +92,8 @@ TEST_F(ImeiRwDlgTest, WindowHasItsTitleControlsAndInitialValues) {
   EXPECT_EQ(w->findChild<QSpinBox*>("vertical")->value(), 10);
   EXPECT_EQ(w->findChild<QSpinBox*>("horizontal")->value(), 200);
   EXPECT_EQ(handsetPort_.Owner(), &w->Logic().GetExchange());  // its initialisation
+  EXPECT_EQ(w->Field(ImeiField::IMEI_READ_3)->accessibleName(), "IMEI read, serial");
+  EXPECT_EQ(w->findChild<QSpinBox*>("quantity")->accessibleName(), "발행수량");
   w->close();
   EXPECT_TRUE(testsupport::ProcessUntil([&] { return w.isNull(); }, 1000));
 }
