@@ -2,8 +2,11 @@
 
 #include "app/MenuTable.h"
 #include "production/ImeiRwDlg.h"
+#include "service/EepmapDlg.h"
 #include "service/GsmrampDlg.h"
+#include "service/LogicTestDlg.h"
 #include "service/ManualCalDlg.h"
+#include "service/RfTestDlg.h"
 
 // One line per tool window; each window's folder provides its factory.
 const std::vector<ToolKind>& StationToolKinds() {
@@ -13,9 +16,9 @@ const std::vector<ToolKind>& StationToolKinds() {
       {ID_AUTO_CALIBRATION, nullptr, true},
       {ID_MANUAL_RAMP, &CreateGsmrampDlg, false},
       {ID_IMEI_RW, &CImeiRwDlg::Create, false},
-      {ID_VIEW_EEPROM_MAP, nullptr, false},
-      {ID_REPAIR_RF_TEST, nullptr, false},
-      {ID_REPAIR_LOGIC_TEST, nullptr, false},
+      {ID_VIEW_EEPROM_MAP, &CreateEepmapDlg, false},
+      {ID_REPAIR_RF_TEST, &CreateRfTestDlg, false},
+      {ID_REPAIR_LOGIC_TEST, &CreateLogicTestDlg, false},
   };
   // clang-format on
   return kinds;
