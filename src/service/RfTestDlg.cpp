@@ -101,6 +101,22 @@ CRfTestDlg::CRfTestDlg(StationContext& context)
   bottom->addWidget(exit, 0, 2);
   bottom->setColumnStretch(1, 1);
 
+  // The keyboard goes through a group's fields and then its buttons, in their step order.
+  std::vector<QWidget*> order;
+  const std::pair<RfGroup, std::vector<int>> groupFields[] = {
+      {RfGroup::TX_TEST, {ID_TX_CHANNEL, ID_TX_POWER_LEVEL, ID_APC_DAC}},
+      {RfGroup::RX_CONTINUOUS, {ID_RX_CHANNEL, ID_AGC}},
+      {RfGroup::AFC_DAC, {ID_AFC_CHANNEL, ID_AFC_POWER_LEVEL, ID_AFC_DAC}},
+      {RfGroup::NONE, {ID_OTHER_COMMAND}}};
+  for (const auto& [group, ids] : groupFields) {
+    for (int id : ids) order.push_back(Field(id));
+    for (const RfButtonSpec& spec : RfButtons()) {
+      if (spec.group == group) order.push_back(buttons_[spec.button]);
+    }
+  }
+  order.push_back(exit);
+  for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
   auto* groups = new QHBoxLayout;
   groups->addWidget(tx);
   groups->addWidget(rx);
