@@ -174,7 +174,7 @@ void RfTest::Press(RfButton button, const RfTestFields& fields) {
 bool RfTest::Enter(const std::string& otherCommand) {
   view_.SetResult("");
   if (otherCommand.empty()) return false;
-  Send(otherCommand.substr(0, RF_OTHER_COMMAND_MAX));
+  Send(otherCommand);
   return true;
 }
 

@@ -17,7 +17,7 @@ constexpr uint32_t RF_TEST_TIMEOUT_MS = 2000;
 constexpr const char* RF_TEST_TITLE = "RF TEST";
 constexpr const char* RF_INVALID_SETTING = "Invalid setting";
 constexpr const char* RF_COMMAND_ERROR = "Command Error";
-constexpr size_t RF_OTHER_COMMAND_MAX = 51;  // characters of the free command line
+constexpr size_t RF_OTHER_COMMAND_MAX = 51;  // characters the free command line field holds
 constexpr int RF_APC_DAC_MAX = 1023;
 constexpr int RF_AGC_MAX = 50;
 constexpr int RF_POWER_LEVEL_MAX = 19;
@@ -102,7 +102,8 @@ class RfTest : private ExchangeClient {
 
   void Press(RfButton button, const RfTestFields& fields);
   // Enter anywhere in the panel: the result field is cleared and a non-empty free command line
-  // is sent; true when the field is to be emptied.
+  // is sent as typed (the field holds at most RF_OTHER_COMMAND_MAX characters; a longer line is
+  // judged whole by the encoder, never cut); true when the field is to be emptied.
   bool Enter(const std::string& otherCommand);
 
   Exchange& GetExchange() { return exchange_; }
