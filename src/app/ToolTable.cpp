@@ -1,6 +1,7 @@
 #include "app/ToolTable.h"
 
 #include "app/MenuTable.h"
+#include "calibration/AutocalibDlg.h"
 #include "production/ImeiRwDlg.h"
 #include "service/EepmapDlg.h"
 #include "service/GsmrampDlg.h"
@@ -13,7 +14,7 @@ const std::vector<ToolKind>& StationToolKinds() {
   // clang-format off
   static const std::vector<ToolKind> kinds = {
       {ID_INPUT_WINDOW, &CreateManualCalDlg, false},
-      {ID_AUTO_CALIBRATION, nullptr, true},
+      {ID_AUTO_CALIBRATION, &CreateAutocalibDlg, true},
       {ID_MANUAL_RAMP, &CreateGsmrampDlg, false},
       {ID_IMEI_RW, &CImeiRwDlg::Create, false},
       {ID_VIEW_EEPROM_MAP, &CreateEepmapDlg, false},

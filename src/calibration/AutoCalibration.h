@@ -22,6 +22,12 @@ constexpr uint32_t PHONE_SETTLE_MS = 3500;
 constexpr double PHONE_IN_CURRENT_A = 0.075;   // above: a handset is in the jig
 constexpr double PHONE_OUT_CURRENT_A = 0.025;  // at or above: still there
 
+// The probe of "Target Check", and what the status line says when it goes unanswered while
+// the supply reads no current.
+inline constexpr const char* TARGET_PROBE_LINE = "vg 0xe0";
+inline constexpr const char* NO_CURRENT_TEXT =
+    "The handset draws no current: check the jig and the supply output.";
+
 constexpr int MODE_BOARD = 0;  // "BOARD CALIBRATION"
 constexpr int MODE_RF = 1;     // "RF CALIBRATION"
 
@@ -118,6 +124,7 @@ class AutoCalibration : public ExchangeClient, public TimerClient {
   void RunActiveStep();
   void DecodeGoodAnswer(const uint8_t* frame, uint16_t length, bool* runStep, bool* broken);
   void HandsetReading(const char* what, double value);
+  void ExplainSilentTarget();
   void OnResumeTimer();
   void OnPhoneIn();
   void OnPhoneOut();

@@ -114,6 +114,7 @@ void PaintLineChart(QPainter& p, const QRect& rect, const LineChartData& data) {
     QPen limit(s.colour.darker(180), 1, Qt::DashLine);
     p.setPen(limit);
     for (double v : {s.upper, s.lower}) {
+      if (!std::isfinite(v)) continue;  // a series without limits
       const double y = yOf(v);
       p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
     }
