@@ -1,5 +1,6 @@
 #include <string>
 
+#include "calibration/ApcBand.h"
 #include "calibration/ApcSearch.h"
 #include "calibration/SequencerSupport.h"
 #include "calibration/Sequencers.h"
@@ -24,16 +25,21 @@ enum DcsState {
   S_SAVE = 40,
 };
 
-std::string ApcWriteLine() {
-  return ApcCommandPrefix(true, Sequencer().DcsSubBand) + std::to_string(Cal().ApcDac);
-}
-
-void StoreApc(int level) {
-  const int subBand = Sequencer().DcsSubBand;
-  const int column = level - DCS_FIRST_LEVEL;
-  if (subBand < 1 || subBand > 3 || column < 0 || column >= APC_TABLE_LEVELS) return;
-  Cal().DcsApcTable[static_cast<size_t>(subBand)][static_cast<size_t>(column)] = Cal().ApcDac;
-}
+// PCL 0..15 held as 100..115; the fill writes 129..131 with the value of PCL 0.
+const ApcBand DCS_BAND{.name = "DCS",
+                       .dcs = true,
+                       .firstLevel = DCS_FIRST_LEVEL,
+                       .levelOffset = DCS_FIRST_LEVEL,
+                       .fillFirst = DCS_FILL_FIRST,
+                       .fillEnd = DCS_FILL_END,
+                       .subBand = &SequencerState::DcsSubBand,
+                       .fillPending = &CalState::FillDcsTopLevels,
+                       .table = &CalState::DcsApcTable,
+                       .stateLevel = S_LEVEL,
+                       .stateSubBand = S_SUB_BAND,
+                       .stateEvaluate = S_EVALUATE,
+                       .stateFillLevel = S_FILL_LEVEL,
+                       .stateRfDisable = S_RF_DISABLE};
 
 uint32_t SettleWaitMs(int level) {
   if (level == DCS_FIRST_LEVEL) return 2000;
@@ -42,7 +48,6 @@ uint32_t SettleWaitMs(int level) {
 }
 
 int NextAfterAnswer(int last) {
-  InstrumentState& inst = Instruments();
   switch (last) {
     case S_BCH:
       return S_SUB_BAND;
@@ -59,10 +64,7 @@ int NextAfterAnswer(int last) {
     case S_FILL_LEVEL:
       return S_FILL_WRITE;
     case S_FILL_WRITE:
-      ++inst.MsPowerLevel;
-      if (inst.MsPowerLevel < DCS_FILL_END) return S_FILL_LEVEL;
-      inst.MsPowerLevel = Cal().ResumeLevel;
-      return S_LEVEL;
+      return AfterFillWrite(DCS_BAND);
     case S_RF_DISABLE:
       CalWait(500);
       return S_SAVE;
@@ -71,36 +73,6 @@ int NextAfterAnswer(int last) {
     default:
       return CAL_FAILED;  // an answer the sequence never asked for
   }
-}
-
-int Evaluate() {
-  CalState& cal = Cal();
-  InstrumentState& inst = Instruments();
-  SequencerState& seq = Sequencer();
-  UpdateApcSearch();
-  if (cal.SearchState == SEARCH_GO_LOWER || cal.SearchState == SEARCH_GO_HIGHER) {
-    return IssueCommand(S_EVALUATE, ApcWriteLine(), CAL_COMMAND);
-  }
-  if (inst.InstrumentFault) return GoToState(CAL_FAILED);
-
-  StoreApc(inst.MsPowerLevel);
-  CalProgress("DCS" + std::to_string(seq.DcsSubBand) + " level " +
-              std::to_string(inst.MsPowerLevel - DCS_FIRST_LEVEL) + ": APC " +
-              std::to_string(cal.ApcDac) + " (" + std::to_string(cal.LevelMeasurements - 1) +
-              " corrections)");
-  ++inst.MsPowerLevel;
-  if (cal.FillDcsTopLevels) {
-    cal.FillDcsTopLevels = 0;
-    cal.ResumeLevel = inst.MsPowerLevel;
-    inst.MsPowerLevel = DCS_FILL_FIRST;
-    return GoToState(S_FILL_LEVEL);
-  }
-  if (inst.MsPowerLevel > cal.LastLevel) {
-    seq.DcsSubBand = seq.DcsSubBand >= 3 ? 0 : seq.DcsSubBand + 1;
-    inst.MsPowerLevel = DCS_FIRST_LEVEL;
-    return GoToState(seq.DcsSubBand == 0 ? S_RF_DISABLE : S_SUB_BAND);
-  }
-  return GoToState(S_LEVEL);
 }
 
 }  // namespace
@@ -141,7 +113,7 @@ int DcsApcStep() {
       cal.LevelMeasurements = 0;
       return IssueCommand(S_LEVEL, "txpw 1 " + std::to_string(inst.MsPowerLevel), CAL_COMMAND);
     case S_FIRST_WRITE:
-      return IssueCommand(S_FIRST_WRITE, ApcWriteLine(), CAL_COMMAND);
+      return IssueCommand(S_FIRST_WRITE, ApcWriteLine(DCS_BAND), CAL_COMMAND);
     case S_MEASURE:
       CalWait(SettleWaitMs(inst.MsPowerLevel));
       MeasureTxPower();
@@ -149,12 +121,12 @@ int DcsApcStep() {
       CalMeasured("tx_power", inst.TxPowerReading);
       return GoToState(S_EVALUATE);
     case S_EVALUATE:
-      return Evaluate();
+      return EvaluateApcLevel(DCS_BAND);
     case S_FILL_LEVEL:
       return IssueCommand(S_FILL_LEVEL, "txpw 1 " + std::to_string(inst.MsPowerLevel), CAL_COMMAND);
     case S_FILL_WRITE:
-      StoreApc(inst.MsPowerLevel);
-      return IssueCommand(S_FILL_WRITE, ApcWriteLine(), CAL_COMMAND);
+      StoreApc(DCS_BAND, inst.MsPowerLevel);
+      return IssueCommand(S_FILL_WRITE, ApcWriteLine(DCS_BAND), CAL_COMMAND);
     case S_RF_DISABLE:
       CalWait(500);
       return IssueCommand(S_RF_DISABLE, "rfe 0", CAL_COMMAND);

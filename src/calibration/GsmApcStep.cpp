@@ -1,5 +1,6 @@
 #include <string>
 
+#include "calibration/ApcBand.h"
 #include "calibration/ApcSearch.h"
 #include "calibration/SequencerSupport.h"
 #include "calibration/Sequencers.h"
@@ -23,17 +24,21 @@ enum GsmState {
   S_RF_DISABLE = 13,
 };
 
-constexpr int FILL_END_LEVEL = GSM_FIRST_LEVEL;  // the fill writes levels 0..4
-
-std::string ApcWriteLine() {
-  return ApcCommandPrefix(false, Sequencer().GsmSubBand) + std::to_string(Cal().ApcDac);
-}
-
-void StoreApc(int level) {
-  const int subBand = Sequencer().GsmSubBand;
-  if (subBand < 1 || subBand > 3 || level < 0 || level >= APC_TABLE_LEVELS) return;
-  Cal().GsmApcTable[static_cast<size_t>(subBand)][static_cast<size_t>(level)] = Cal().ApcDac;
-}
+// The fill writes levels 0..4 with the value of level 5.
+const ApcBand GSM_BAND{.name = "GSM",
+                       .dcs = false,
+                       .firstLevel = GSM_FIRST_LEVEL,
+                       .levelOffset = 0,
+                       .fillFirst = 0,
+                       .fillEnd = GSM_FIRST_LEVEL,
+                       .subBand = &SequencerState::GsmSubBand,
+                       .fillPending = &CalState::FillGsmTopLevels,
+                       .table = &CalState::GsmApcTable,
+                       .stateLevel = S_LEVEL,
+                       .stateSubBand = S_SUB_BAND,
+                       .stateEvaluate = S_EVALUATE,
+                       .stateFillLevel = S_FILL_LEVEL,
+                       .stateRfDisable = S_RF_DISABLE};
 
 uint32_t SettleWaitMs(int level) {
   return (level == 5 || level == 13 || level == 17 || level == 18 || level == 19) ? 2000 : 300;
@@ -41,7 +46,6 @@ uint32_t SettleWaitMs(int level) {
 
 // The state that follows the answer to the command of `last`.
 int NextAfterAnswer(int last) {
-  InstrumentState& inst = Instruments();
   switch (last) {
     case S_START:
       return S_TEST_MODE;
@@ -60,45 +64,13 @@ int NextAfterAnswer(int last) {
     case S_FILL_LEVEL:
       return S_FILL_WRITE;
     case S_FILL_WRITE:
-      ++inst.MsPowerLevel;
-      if (inst.MsPowerLevel < FILL_END_LEVEL) return S_FILL_LEVEL;
-      inst.MsPowerLevel = Cal().ResumeLevel;
-      return S_LEVEL;
+      return AfterFillWrite(GSM_BAND);
     case S_RF_DISABLE:
       CalWait(500);
       return CAL_DONE;
     default:
       return CAL_FAILED;  // an answer the sequence never asked for
   }
-}
-
-int Evaluate() {
-  CalState& cal = Cal();
-  InstrumentState& inst = Instruments();
-  SequencerState& seq = Sequencer();
-  UpdateApcSearch();
-  if (cal.SearchState == SEARCH_GO_LOWER || cal.SearchState == SEARCH_GO_HIGHER) {
-    return IssueCommand(S_EVALUATE, ApcWriteLine(), CAL_COMMAND);
-  }
-  if (inst.InstrumentFault) return GoToState(CAL_FAILED);
-
-  StoreApc(inst.MsPowerLevel);
-  CalProgress("GSM" + std::to_string(seq.GsmSubBand) + " level " +
-              std::to_string(inst.MsPowerLevel) + ": APC " + std::to_string(cal.ApcDac) + " (" +
-              std::to_string(cal.LevelMeasurements - 1) + " corrections)");
-  ++inst.MsPowerLevel;
-  if (cal.FillGsmTopLevels) {
-    cal.FillGsmTopLevels = 0;
-    cal.ResumeLevel = inst.MsPowerLevel;
-    inst.MsPowerLevel = 0;
-    return GoToState(S_FILL_LEVEL);
-  }
-  if (inst.MsPowerLevel > cal.LastLevel) {
-    seq.GsmSubBand = seq.GsmSubBand >= 3 ? 0 : seq.GsmSubBand + 1;
-    inst.MsPowerLevel = GSM_FIRST_LEVEL;
-    return GoToState(seq.GsmSubBand == 0 ? S_RF_DISABLE : S_SUB_BAND);
-  }
-  return GoToState(S_LEVEL);
 }
 
 }  // namespace
@@ -141,7 +113,7 @@ int GsmApcStep() {
       cal.LevelMeasurements = 0;
       return IssueCommand(S_LEVEL, "txpw 1 " + std::to_string(inst.MsPowerLevel), CAL_COMMAND);
     case S_FIRST_WRITE:
-      return IssueCommand(S_FIRST_WRITE, ApcWriteLine(), CAL_COMMAND);
+      return IssueCommand(S_FIRST_WRITE, ApcWriteLine(GSM_BAND), CAL_COMMAND);
     case S_MEASURE:
       CalWait(SettleWaitMs(inst.MsPowerLevel));
       MeasureTxPower();
@@ -149,12 +121,12 @@ int GsmApcStep() {
       CalMeasured("tx_power", inst.TxPowerReading);
       return GoToState(S_EVALUATE);
     case S_EVALUATE:
-      return Evaluate();
+      return EvaluateApcLevel(GSM_BAND);
     case S_FILL_LEVEL:
       return IssueCommand(S_FILL_LEVEL, "txpw 1 " + std::to_string(inst.MsPowerLevel), CAL_COMMAND);
     case S_FILL_WRITE:
-      StoreApc(inst.MsPowerLevel);
-      return IssueCommand(S_FILL_WRITE, ApcWriteLine(), CAL_COMMAND);
+      StoreApc(GSM_BAND, inst.MsPowerLevel);
+      return IssueCommand(S_FILL_WRITE, ApcWriteLine(GSM_BAND), CAL_COMMAND);
     case S_RF_DISABLE:
       return IssueCommand(S_RF_DISABLE, "rfe 0", CAL_COMMAND);
     default:

@@ -5,14 +5,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim/Bench.h"
 #include "sim/RealTimeDriver.h"
 #include "sim/SimLoop.h"
 #include "sim/bench/BenchService.h"
+#include "sim/bench/controls/BenchControls.h"
 #include "sim/bench/servers/BenchAliases.h"
+#include "sim/bench/ui/BenchPanelMain.h"
 
 // tesmira-bench: every simulated device of the bench on one thread in real time, reachable
 // through a pseudo-terminal and loopback ports. Prints the shell assignments that point the
@@ -37,18 +41,21 @@ void OnSignal(int) {
 }
 
 void Usage(FILE* out) {
-  std::fprintf(out,
-               "usage: tesmira-bench [--seed S] [--defect-rate R] [--transport T[,T...]]\n"
-               "  --seed S         seed of the drawn handsets and bench (default 1)\n"
-               "  --defect-rate R  share of units after the first drawn with a defect (0..1)\n"
-               "  --transport T    how the aliases reach the instruments, most wanted first:\n"
-               "                   socket (default), vxi11, hislip, prologix, prologix-usb,\n"
-               "                   serial (the supply's RS-232 port)\n"
-               "  --scanner-code C the scanner's next code (repeat for more; then made-up ones)\n"
-               "  --scanner-fault F silent, ng, g1, short, letter or no-cr (default none)\n"
-               "  --printer PATH   the label printer's sink file (default in the temp dir)\n"
-               "Prints `export NAME=value` lines for the station (eval them), then serves\n"
-               "until SIGINT or SIGTERM.\n");
+  std::fprintf(
+      out,
+      "usage: tesmira-bench [--seed S] [--defect-rate R] [--transport T[,T...]] [--panel]\n"
+      "  --seed S         seed of the drawn handsets and bench (default 1)\n"
+      "  --defect-rate R  share of units after the first drawn with a defect (0..1)\n"
+      "  --transport T    how the aliases reach the instruments, most wanted first:\n"
+      "                   socket (default), vxi11, hislip, prologix, prologix-usb,\n"
+      "                   serial (the supply's RS-232 port)\n"
+      "  --scanner-code C the scanner's next code (repeat for more; then made-up ones)\n"
+      "  --scanner-fault F silent, ng, g1, short, letter or no-cr (default none)\n"
+      "  --printer PATH   the label printer's sink file (default in the temp dir)\n"
+      "  --panel          a window with the operator's hands: the supply's output\n"
+      "                   switch, the jig, the next unit's defect\n"
+      "Prints `export NAME=value` lines for the station (eval them), then serves\n"
+      "until SIGINT or SIGTERM.\n");
 }
 
 bool ParseUnsigned(const char* text, uint64_t* value) {
@@ -69,6 +76,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> scannerCodes;
   std::string scannerFault;
   std::string printerPath;
+  bool panel = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -87,6 +95,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tesmira-bench: bad defect rate '%s'\n", argv[i]);
         return 2;
       }
+    } else if (arg == "--panel") {
+      panel = true;
     } else if (arg == "--transport" && i + 1 < argc) {
       std::string bad;
       if (!sim::ParseTransports(argv[++i], &transports, &bad)) {
@@ -154,6 +164,20 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "tesmira-bench: seed %llu, %zu service(s); serving until interrupted\n",
                static_cast<unsigned long long>(seed), services.size());
 
+  if (panel) {
+    // The panel on this thread, the bench on its own; the panel's actions reach the bench
+    // thread through the controls' queue.
+    BenchControls controls(context, FindBenchSupply(context));
+    controls.StartRefreshing();
+    std::thread benchThread([&driver] { driver.Run(); });
+    const int status = RunBenchPanel(argc, argv, controls, static_cast<unsigned long long>(seed),
+                                     [&driver] { return driver.Stopped(); });
+    driver.Stop();
+    benchThread.join();
+    g_driver = nullptr;
+    std::fprintf(stderr, "tesmira-bench: stopped\n");
+    return status;
+  }
   driver.Run();
   g_driver = nullptr;
   std::fprintf(stderr, "tesmira-bench: stopped\n");

@@ -1,5 +1,6 @@
 #include "sim/instruments/SimSupply.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
@@ -177,6 +178,15 @@ bool SimSupply::SetCurrent(Request& r, size_t output, double amps) {
 double SimSupply::MeasuredAmps(size_t output) {
   if (!on_ || output != 0) return 0.0;  // only the first output feeds the jig
   return bench_.SupplyCurrentA();
+}
+
+void SimSupply::FrontPanelOutput(bool on, double volts, double amps) {
+  if (on) {
+    outputs_[0].volts = std::min(volts, outputs_[0].maxVolts);
+    outputs_[0].amps = std::min(amps, outputs_[0].maxAmps);
+  }
+  on_ = on;
+  Push();
 }
 
 void SimSupply::Push() {

@@ -23,6 +23,11 @@ class SimSupply : public SimScpiDevice {
 
   static constexpr uint32_t MEASUREMENT_MS = 40;
 
+  // The front panel: the jig's output set to volts and a current limit of amps and switched
+  // on, or switched off (its settings kept).
+  void FrontPanelOutput(bool on, double volts, double amps);
+  const char* ModelName() const { return SupplyModelName(model_); }
+
  protected:
   std::string Identity() const override;
   std::string OtherIdentity() const override;
