@@ -10,7 +10,8 @@ const char* const CALIBRATE_USAGE =
     "[--sim[=SEED]] [--step all|gmagic|rx|gsm|dcs|battery] [--test-set 8960|4400|none] "
     "[--supply 3631A|3632A|3633A|66311B|none] [--mode board|rf] [--handsets N] [--model TEXT] "
     "[--stage DVT1|DVT2|DVT3|MVT1|MVT2|MP] [--name TEXT] [--trace FILE] [--json FILE] "
-    "[--log FILE|none] [--gsm-bch N] [--gsm-tch A,B,C] [--gsm-loss L[,L,L]] [--dcs-bch N] "
+    "[--log FILE|none] [--plot FILE.png] [--gsm-bch N] [--gsm-tch A,B,C] [--gsm-loss L[,L,L]] "
+    "[--dcs-bch N] "
     "[--dcs-tch A,B,C] [--dcs-loss L[,L,L]] [--max-minutes M] [--quiet] [--power-on] "
     "[--tx-scatter DB] "
     "[--population N --seed S [--defect-rate R] [--dialog-losses]]";
@@ -193,6 +194,8 @@ bool ParseCalibrateOptions(const std::vector<std::string>& args, CalibrateOption
       if (!take(o.tracePath)) return false;
     } else if (key == "--json") {
       if (!take(o.jsonPath)) return false;
+    } else if (key == "--plot") {
+      if (!take(o.plotPath)) return false;
     } else if (key == "--log") {
       if (!take(v)) return false;
       o.logPath = v == "none" ? "" : v;

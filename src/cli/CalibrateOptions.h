@@ -21,6 +21,7 @@ struct CalibrateOptions {
   std::string name;
   std::string tracePath;
   std::string jsonPath;
+  std::string plotPath;                   // PNG of the APC curves and RX corrections
   std::string logPath = "calresult.txt";  // "" = no log file
   bool logGiven = false;
   bool quiet = false;

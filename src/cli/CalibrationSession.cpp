@@ -78,6 +78,7 @@ void CliCalibrationView::ResetLists() {
   for (size_t r = 0; r < gsm.size(); ++r) gsm[r] = {std::to_string(5 + r), "", "", ""};
   for (size_t r = 0; r < dcs.size(); ++r) dcs[r] = {std::to_string(r), "", "", ""};
   for (size_t r = 0; r < rx.size(); ++r) rx[r] = {std::to_string(RxChannelLabel(r)), ""};
+  curves.NextHandset();
 }
 
 void CliCalibrationView::SetListCell(CalList list, int row, int column, const std::string& text) {
@@ -87,6 +88,7 @@ void CliCalibrationView::SetListCell(CalList list, int row, int column, const st
   if (list == CalList::GsmApc && r < gsm.size() && c < 4) gsm[r][c] = text;
   if (list == CalList::DcsApc && r < dcs.size() && c < 4) dcs[r][c] = text;
   if (list == CalList::RxChannel && r < rx.size() && c < 2) rx[r][c] = text;
+  curves.SetCell(list, row, column, text);
 }
 
 int CliCalibrationView::RxChannelLabel(size_t row) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "calibration/AutoCalibration.h"
+#include "calibration/CalibrationCurves.h"
 #include "calibration/CalibrationTrace.h"
 #include "cli/CalibrateOptions.h"
 
@@ -58,6 +59,7 @@ class CliCalibrationView : public AutoCalibrationView {
   std::array<std::array<std::string, 4>, 15> gsm{};
   std::array<std::array<std::string, 4>, 16> dcs{};
   std::array<std::array<std::string, 2>, 17> rx{};
+  CalibrationCurves curves;  // for --plot
 
  private:
   const CalibrateOptions& options_;

@@ -7,6 +7,7 @@
 #include "calibration/AutoCalibration.h"
 #include "calibration/CalState.h"
 #include "cli/CalibrateOptions.h"
+#include "cli/CalibratePlot.h"
 #include "cli/CalibrationRun.h"
 #include "cli/CliCommand.h"
 #include "cli/TracingLoop.h"
@@ -97,6 +98,17 @@ int Calibrate(const CalibrateOptions& o, CalibrationRun& run, FILE* json,
     PrintOutcome(run, records.back());
   }
   run.Exit();
+  if (!o.plotPath.empty() && !records.empty()) {
+    const HandsetRecord& last = records.back();
+    const std::string caption =
+        o.model + "  " + o.stage + "  handset " + std::to_string(last.handset) + ": " +
+        last.message + "  (station time " + FormatStationTime(last.endMs - last.startMs) + ")";
+    std::string error;
+    if (!WriteCalibratePlot(o.plotPath, run.view().curves, caption, &error)) {
+      std::fprintf(stderr, "tesmira-cli calibrate: %s\n", error.c_str());
+      return 2;
+    }
+  }
   if (json) {
     for (const auto& r : records) std::fprintf(json, "%s\n", r.json.c_str());
   }

@@ -61,7 +61,10 @@ void PaintLineChart(QPainter& p, const QRect& rect, const LineChartData& data) {
   const int top = rect.top() + (data.title.isEmpty() ? 8 : fm.height() + 8);
   const int bottom = rect.bottom() - (data.stepLabels.isEmpty() ? 8 : fm.height() + 8);
   const int left = rect.left() + fm.horizontalAdvance(QStringLiteral("-0000.0")) + 8;
-  const int right = rect.right() - 10;
+  int widest = 0;
+  for (const auto& label : data.stepLabels) widest = std::max(widest, fm.horizontalAdvance(label));
+  // Room for half the last step label beyond the plot's right edge.
+  const int right = rect.right() - std::max(10, widest / 2 + 4);
   if (right - left < 20 || bottom - top < 20) {
     p.restore();
     return;
@@ -98,8 +101,6 @@ void PaintLineChart(QPainter& p, const QRect& rect, const LineChartData& data) {
                data.valueAxis);
   }
   // Step labels, every stride-th one so neighbours never overlap.
-  int widest = 0;
-  for (const auto& label : data.stepLabels) widest = std::max(widest, fm.horizontalAdvance(label));
   const double room = plot.width() / static_cast<double>(steps - 1);
   const qsizetype stride =
       std::max<qsizetype>(1, static_cast<qsizetype>(std::ceil((widest + 6) / room)));
