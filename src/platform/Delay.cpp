@@ -1,5 +1,8 @@
 #include "platform/Delay.h"
 
+#include "platform/BlockingWait.h"
+
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -23,7 +26,19 @@ void Delay(double seconds) {
     State().handler(seconds);
     return;
   }
-  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                   std::chrono::duration<double>(seconds));
+  if (!BlockingWaitHooked()) {
+    std::this_thread::sleep_until(end);
+    return;
+  }
+  // Sliced, so that the user-interface thread's windows keep painting through the delay.
+  for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
+    const Clock::time_point slice = now + std::chrono::milliseconds(BLOCKING_WAIT_SLICE_MS);
+    std::this_thread::sleep_until(std::min(end, slice));
+    BlockingWaitTick();
+  }
 }
 
 void SetDelayHandler(std::function<void(double seconds)> handler) {

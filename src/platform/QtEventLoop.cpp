@@ -9,10 +9,14 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/BlockingWait.h"
+
 namespace {
 const QEvent::Type WAKE_EVENT = static_cast<QEvent::Type>(QEvent::User + 0x51);
 // A repaint chance at least this often during a busy wait.
 constexpr uint32_t BUSY_SLICE_MS = 10;
+// The loop whose windows the blocking waits of this thread keep painted.
+QtEventLoop* g_painting_loop = nullptr;
 }  // namespace
 
 QtEventLoop::QtEventLoop(QObject* parent) : QObject(parent) {
@@ -21,9 +25,23 @@ QtEventLoop::QtEventLoop(QObject* parent) : QObject(parent) {
     // The quit request itself, seen even while a handler's wait loop pumps inside exec().
     app->installEventFilter(this);
   }
+  g_painting_loop = this;
+  SetBlockingWaitHook([this] { KeepPainting(); });
+}
+
+void QtEventLoop::KeepPainting() {
+  // A blocking instrument wait is a busy wait too: paint, expose and resize only.
+  ++busy_;
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  --busy_;
+  if (busy_ == 0) WakeLater();
 }
 
 QtEventLoop::~QtEventLoop() {
+  if (g_painting_loop == this) {
+    SetBlockingWaitHook({});
+    g_painting_loop = nullptr;
+  }
   if (auto* app = QCoreApplication::instance()) app->removeEventFilter(this);
   for (const auto& [qtId, key] : by_qt_id_) killTimer(qtId);
   std::lock_guard<std::mutex> lock(queue_mutex_);

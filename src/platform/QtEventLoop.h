@@ -19,7 +19,8 @@
 // painted: it lets Qt deliver paint, expose and resize work while user input stays queued and
 // station timers and hand-overs are held back; a window's close box is held too. What was held
 // runs after the wait, in the order it came (a periodic timer that fired several times counts
-// once, as window timers do).
+// once, as window timers do). Blocking instrument I/O and driver delays on this thread keep the
+// windows painted the same way (platform/BlockingWait.h).
 class QtEventLoop : public QObject, public EventLoop {
  public:
   explicit QtEventLoop(QObject* parent = nullptr);
@@ -34,6 +35,9 @@ class QtEventLoop : public QObject, public EventLoop {
   // Dispatches what waits; false once the application was asked to quit, also when that
   // happened inside this very call.
   bool PumpMessages() override;
+
+  // One slice of a blocking wait elsewhere (instrument I/O): paints as BusyWait does.
+  void KeepPainting();
 
   void Quit() { quit_ = true; }
   bool Waiting() const { return busy_ > 0; }  // inside BusyWait

@@ -10,9 +10,14 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "link/CComm.h"
 #include "link/PtyHelpers.h"
+#include "platform/BlockingWait.h"
+#include "platform/Delay.h"
 #include "platform/QtEventLoop.h"
+#include "platform/visa/FdIo.h"
 #include "support/GuiHelpers.h"
 
 using namespace std::chrono_literals;
@@ -86,6 +91,62 @@ TEST(BusyWait, PaintsWhileAnswersTimersAndClosesWaitAndThenRunInArrivalOrder) {
   EXPECT_EQ(std::vector<std::string>(journal.events.begin(), journal.events.begin() + 3), expected);
   loop.KillTimer(&journal, 1);
   port.Close();
+}
+
+// Instrument I/O and driver delays block the user-interface thread as busy waits do: the window
+// keeps painting through them while station timers and posted work wait for their end.
+TEST(BusyWait, BlockingInstrumentWaitsPaintAndHoldTimersToo) {
+  testsupport::Deadline deadline(20s);
+  QtEventLoop loop;
+  ASSERT_TRUE(BlockingWaitHooked());
+  PaintCounter window;
+  window.resize(80, 40);
+  window.show();
+  QTimer repaint;
+  QObject::connect(&repaint, &QTimer::timeout, &window, [&] { window.update(); });
+  repaint.start(10);
+  ASSERT_TRUE(ProcessUntil([&] { return window.paints > 0; }));
+
+  struct Case {
+    const char* name;
+    std::function<void()> wait;
+  };
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const Case cases[] = {
+      {"reply awaited",
+       [&] {
+         std::thread instrument([&] {
+           std::this_thread::sleep_for(300ms);
+           ASSERT_EQ(write(fds[1], "1\n", 2), 2);
+         });
+         EXPECT_EQ(visa::detail::WaitFor(fds[0], POLLIN, visa::detail::Deadline(5000)), 1);
+         instrument.join();
+         char reply[4];
+         EXPECT_EQ(read(fds[0], reply, sizeof reply), 2);
+       }},
+      {"time-out",
+       [&] { EXPECT_EQ(visa::detail::WaitFor(fds[0], POLLIN, visa::detail::Deadline(300)), 0); }},
+      {"driver delay", [] { Delay(0.3); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Journal journal;
+    loop.Post([&] { journal.events.push_back("posted"); });
+    loop.SetTimer(&journal, 1, 40);
+    const int paintsBefore = window.paints;
+    const auto start = std::chrono::steady_clock::now();
+    c.wait();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 290ms);
+    EXPECT_GE(window.paints - paintsBefore, 5) << "window froze during the wait";
+    EXPECT_TRUE(journal.events.empty()) << journal.events.front();
+    ASSERT_TRUE(ProcessUntil([&] { return journal.events.size() >= 2; }));
+    EXPECT_EQ(journal.events[0], "posted");
+    EXPECT_EQ(journal.events[1], "timer 1");
+    loop.KillTimer(&journal, 1);
+  }
+  close(fds[0]);
+  close(fds[1]);
 }
 
 }  // namespace

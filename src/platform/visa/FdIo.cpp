@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <climits>
 
+#include "platform/BlockingWait.h"
+
 namespace visa::detail {
 
 using Clock = std::chrono::steady_clock;
@@ -27,14 +29,20 @@ int Deadline::RemainingMs() const {
 }
 
 int WaitFor(int fd, short events, const Deadline& deadline, int capMs) {
+  const bool sliced = BlockingWaitHooked();
+  const Deadline cap(capMs >= 0 ? static_cast<ViUInt32>(capMs) : VI_TMO_INFINITE);
   while (true) {
     pollfd p{fd, events, 0};
     int ms = deadline.RemainingMs();
-    if (capMs >= 0 && (ms < 0 || ms > capMs)) ms = capMs;
-    const int n = poll(&p, 1, ms);
+    const int capLeft = cap.RemainingMs();
+    if (capLeft >= 0 && (ms < 0 || ms > capLeft)) ms = capLeft;
+    // A front end that keeps its windows painted gets a tick between short slices.
+    const bool slice = sliced && (ms < 0 || ms > BLOCKING_WAIT_SLICE_MS);
+    const int n = poll(&p, 1, slice ? BLOCKING_WAIT_SLICE_MS : ms);
     if (n > 0) return (p.revents & POLLNVAL) ? -1 : 1;
-    if (n == 0) return 0;
-    if (errno != EINTR) return -1;
+    if (n == 0 && !slice) return 0;
+    if (n < 0 && errno != EINTR) return -1;
+    if (slice) BlockingWaitTick();
   }
 }
 
