@@ -137,10 +137,12 @@ void AutoCalibration::StepProgress() {
 }
 
 void AutoCalibration::ResetStatus() {
+  no_current_shown_ = false;
   view_.SetStatus("", StatusLook::Cleared);
 }
 
 void AutoCalibration::Status(const std::string& text, StatusLook look) {
+  no_current_shown_ = false;
   view_.SetStatus(text, look);
 }
 

@@ -150,4 +150,5 @@ class AutoCalibration : public ExchangeClient, public TimerClient {
   bool target_ok_ = false;
   std::string sent_line_;
   bool resending_ = false;
+  bool no_current_shown_ = false;  // the status line shows NO_CURRENT_TEXT
 };

@@ -95,6 +95,7 @@ void AutoCalibration::DecodeGoodAnswer(const uint8_t* f, uint16_t length, bool* 
       break;
     case OP_VG:
       SetCheckField(CalField::TargetCheck, true);
+      if (no_current_shown_) ResetStatus();  // the hint is no longer true
       *runStep = false;
       break;
     case OP_SPR:
@@ -185,7 +186,10 @@ void AutoCalibration::ExplainSilentTarget() {
   const double amps = ReadSupplyCurrent();
   const bool readOk = inst.InstrumentFault == 0;
   inst.InstrumentFault = faultBefore;
-  if (readOk && amps < PHONE_OUT_CURRENT_A) Status(NO_CURRENT_TEXT);
+  if (readOk && amps < PHONE_OUT_CURRENT_A) {
+    Status(NO_CURRENT_TEXT);
+    no_current_shown_ = true;
+  }
 }
 
 bool AutoCalibration::MayArmTimers() {

@@ -443,6 +443,14 @@ TEST_F(AutocalibDlgTest, AnUnansweredTargetCheckOnAnUnpoweredJigSaysTheHandsetDr
   EXPECT_TRUE(Status()->Text().isEmpty()) << Status()->Text().toStdString();
   rig_->bench().faults.silentHandset = false;
   ASSERT_TRUE(RunUntil([&] { return Text(1375) == "OK"; }, 10'000)) << "the probe is repeated";
+
+  // Once the handset answers, the hint goes.
+  visa::FindSimDevice("GPIB::5::INSTR")->Write("OUTP OFF");
+  Click(CAutocalibDlg::ID_TARGET_CHECK);
+  ASSERT_TRUE(RunUntilStatus(QString::fromUtf8(NO_CURRENT_TEXT), 5'000));
+  visa::FindSimDevice("GPIB::5::INSTR")->Write("OUTP ON");
+  ASSERT_TRUE(RunUntil([&] { return Text(1375) == "OK"; }, 10'000));
+  EXPECT_TRUE(Status()->Text().isEmpty()) << Status()->Text().toStdString();
 }
 
 }  // namespace
