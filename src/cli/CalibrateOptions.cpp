@@ -1,20 +1,11 @@
 #include "cli/CalibrateOptions.h"
 
+#include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdlib>
 #include <sstream>
 
 #include "instruments/InstrumentState.h"
-
-const char* const CALIBRATE_USAGE =
-    "[--sim[=SEED]] [--step all|gmagic|rx|gsm|dcs|battery] [--test-set 8960|4400|none] "
-    "[--supply 3631A|3632A|3633A|66311B|none] [--mode board|rf] [--handsets N] [--model TEXT] "
-    "[--stage DVT1|DVT2|DVT3|MVT1|MVT2|MP] [--name TEXT] [--trace FILE] [--json FILE] "
-    "[--log FILE|none] [--plot FILE.png] [--gsm-bch N] [--gsm-tch A,B,C] [--gsm-loss L[,L,L]] "
-    "[--dcs-bch N] "
-    "[--dcs-tch A,B,C] [--dcs-loss L[,L,L]] [--max-minutes M] [--quiet] [--power-on] "
-    "[--tx-scatter DB] "
-    "[--population N --seed S [--defect-rate R] [--dialog-losses]]";
 
 namespace {
 
@@ -94,158 +85,171 @@ bool ParseLosses(const std::string& text, std::array<double, 16>& rf, int left, 
 
 }  // namespace
 
-bool ParseCalibrateOptions(const std::vector<std::string>& args, CalibrateOptions& o,
-                           std::string& error) {
+namespace {
+
+// A validator from a parse function that fills rf: the value is refused with reason unless
+// parse accepts it.
+CLI::Validator RfValidator(std::function<bool(const std::string&, std::array<double, 16>&)> parse,
+                           const std::string& reason) {
+  return CLI::Validator(
+      [parse, reason](std::string& text) {
+        std::array<double, 16> scratch{};
+        return parse(text, scratch) ? std::string() : reason;
+      },
+      "");
+}
+
+}  // namespace
+
+void DefineCalibrateOptions(CLI::App& app, CalibrateOptions& o) {
   o.rf = DefaultRfConfigValues();
-  bool seedGiven = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    std::string key = arg;
-    std::string value;
-    bool hasValue = false;
-    const size_t eq = arg.find('=');
-    if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-      key = arg.substr(0, eq);
-      value = arg.substr(eq + 1);
-      hasValue = true;
-    }
-    auto take = [&](std::string& out) {
-      if (hasValue) {
-        out = value;
-        return true;
-      }
-      if (i + 1 >= args.size()) {
-        error = key + " needs a value";
-        return false;
-      }
-      out = args[++i];
-      return true;
+  // "--sim" alone keeps the seed (default 1 or --seed); "--sim=SEED" sets it.
+  app.add_flag("--sim")
+      ->description("the simulated bench in this process, in virtual time; =SEED picks its seed")
+      ->type_name("[=SEED]")
+      ->check(CLI::Validator(
+          [](std::string& seed) {
+            long n = 0;
+            return seed == "true" || ParseInt(seed, 0, 2147483647L, n) ? std::string()
+                                                                       : "bad seed '" + seed + "'";
+          },
+          ""))
+      ->each([&o](const std::string& seed) {
+        o.sim = true;
+        if (seed != "true") o.seed = std::stoull(seed);
+      });
+  app.add_option_function<uint64_t>(
+         "--seed",
+         [&o](uint64_t seed) {
+           o.seed = seed;
+           o.seedGiven = true;
+         },
+         "seed of the simulated bench (default 1)")
+      ->check(CLI::Range(uint64_t{0}, uint64_t{2147483647}));
+  app.add_option_function<std::string>(
+         "--step",
+         [&o](const std::string& v) {
+           o.step = v;
+           o.stepGiven = true;
+         },
+         "the step to run (default all)")
+      ->check(CLI::IsMember({"all", "gmagic", "rx", "gsm", "dcs", "battery"}));
+  app.add_option_function<std::string>(
+         "--test-set",
+         [&o](const std::string& v) {
+           o.testSetType = v == "8960" ? TESTSET_8960 : v == "4400" ? TESTSET_4400 : TESTSET_NONE;
+         },
+         "the test set (default 8960)")
+      ->check(CLI::IsMember({"8960", "4400", "none"}));
+  app.add_option_function<std::string>(
+         "--supply",
+         [&o](const std::string& v) {
+           o.supplyType = v == "3631A"    ? SUPPLY_E3631A
+                          : v == "66311B" ? SUPPLY_66311B
+                          : v == "none"   ? SUPPLY_NONE
+                                          : SUPPLY_E3632A;
+           o.supplyModel = v == "none" ? "" : v;
+         },
+         "the supply (default 3631A)")
+      ->check(CLI::IsMember({"3631A", "3632A", "3633A", "66311B", "none"}));
+  app.add_option_function<std::string>(
+         "--mode", [&o](const std::string& v) { o.mode = v == "rf" ? 1 : 0; },
+         "board: one handset; rf: a production line of handsets told by the supply current")
+      ->check(CLI::IsMember({"board", "rf"}));
+  app.add_option_function<int>(
+         "--handsets",
+         [&o](int n) {
+           o.handsets = n;
+           o.handsetsGiven = true;
+         },
+         "handsets of a production run (--mode rf)")
+      ->check(CLI::Range(1, 100000));
+  app.add_option("--model", o.model, "model name in the result log")->default_val(o.model);
+  app.add_option("--stage", o.stage, "build stage in the result log")
+      ->check(CLI::IsMember({"DVT1", "DVT2", "DVT3", "MVT1", "MVT2", "MP"}))
+      ->default_val(o.stage);
+  app.add_option("--name", o.name, "operator's name in the result log");
+  app.add_option("--trace", o.tracePath,
+                 "every line, frame, wait and timer as JSON lines (- = stdout)")
+      ->type_name("FILE");
+  app.add_option("--json", o.jsonPath, "one JSON record per handset (- = stdout)")
+      ->type_name("FILE");
+  app.add_option("--plot", o.plotPath, "a PNG of the APC curves and RX corrections")
+      ->type_name("FILE.png");
+  app.add_option_function<std::string>(
+         "--log",
+         [&o](const std::string& v) {
+           o.logPath = v == "none" ? "" : v;
+           o.logGiven = true;
+         },
+         "the result log (default calresult.txt; none: no log)")
+      ->type_name("FILE|none");
+  for (const char* band : {"gsm", "dcs"}) {
+    const bool gsm = std::string(band) == "gsm";
+    const std::string name = std::string("--") + band;
+    app.add_option_function<int>(
+           name + "-bch", [&o, gsm](int n) { o.rf[gsm ? RF_GSM_BCH : RF_DCS_BCH] = n; },
+           "BCH channel of the RF configuration")
+        ->check(CLI::Range(0, 1023))
+        ->type_name("N");
+    const int tch = gsm ? RF_GSM_TCH : RF_DCS_TCH;
+    app.add_option_function<std::string>(
+           name + "-tch", [&o, tch](const std::string& v) { ParseChannels(v, o.rf, tch); },
+           "TCH channels of the three sub-bands (NOT: none)")
+        ->check(RfValidator([tch](const std::string& v,
+                                  std::array<double, 16>& rf) { return ParseChannels(v, rf, tch); },
+                            "needs three channels A,B,C"))
+        ->type_name("A,B,C");
+    const int left = gsm ? RF_GSM_LOSS_LEFT : RF_DCS_LOSS_LEFT;
+    const int mid = gsm ? RF_GSM_LOSS_MID : RF_DCS_LOSS_MID;
+    const int right = gsm ? RF_GSM_LOSS_RIGHT : RF_DCS_LOSS_RIGHT;
+    auto parse = [left, mid, right](const std::string& v, std::array<double, 16>& rf) {
+      return ParseLosses(v, rf, left, mid, right);
     };
-    long n = 0;
-    std::string v;
-    if (key == "--sim") {
-      o.sim = true;
-      if (hasValue) {
-        if (!ParseInt(value, 0, 2147483647L, n)) return error = "bad seed '" + value + "'", false;
-        o.seed = static_cast<uint64_t>(n);
-      }
-    } else if (key == "--seed") {
-      if (!take(v) || !ParseInt(v, 0, 2147483647L, n)) {
-        return error = error.empty() ? "bad seed '" + v + "'" : error, false;
-      }
-      o.seed = static_cast<uint64_t>(n);
-      seedGiven = true;
-    } else if (key == "--step") {
-      if (!take(v)) return false;
-      if (v != "all" && v != "gmagic" && v != "rx" && v != "gsm" && v != "dcs" && v != "battery") {
-        return error = "unknown step '" + v + "'", false;
-      }
-      o.step = v;
-      o.stepGiven = true;
-    } else if (key == "--test-set") {
-      if (!take(v)) return false;
-      if (v == "8960") {
-        o.testSetType = TESTSET_8960;
-      } else if (v == "4400") {
-        o.testSetType = TESTSET_4400;
-      } else if (v == "none") {
-        o.testSetType = TESTSET_NONE;
-      } else {
-        return error = "unknown test set '" + v + "'", false;
-      }
-    } else if (key == "--supply") {
-      if (!take(v)) return false;
-      if (v == "3631A") {
-        o.supplyType = SUPPLY_E3631A;
-      } else if (v == "3632A" || v == "3633A") {
-        o.supplyType = SUPPLY_E3632A;
-      } else if (v == "66311B") {
-        o.supplyType = SUPPLY_66311B;
-      } else if (v == "none") {
-        o.supplyType = SUPPLY_NONE;
-      } else {
-        return error = "unknown supply '" + v + "'", false;
-      }
-      o.supplyModel = v == "none" ? "" : v;
-    } else if (key == "--mode") {
-      if (!take(v)) return false;
-      if (v == "board") {
-        o.mode = 0;
-      } else if (v == "rf") {
-        o.mode = 1;
-      } else {
-        return error = "unknown mode '" + v + "'", false;
-      }
-    } else if (key == "--handsets") {
-      if (!take(v) || !ParseInt(v, 1, 100000, n)) return error = "bad handset count", false;
-      o.handsets = static_cast<int>(n);
-      o.handsetsGiven = true;
-    } else if (key == "--model") {
-      if (!take(o.model)) return false;
-    } else if (key == "--stage") {
-      if (!take(v)) return false;
-      if (v != "DVT1" && v != "DVT2" && v != "DVT3" && v != "MVT1" && v != "MVT2" && v != "MP") {
-        return error = "unknown stage '" + v + "'", false;
-      }
-      o.stage = v;
-    } else if (key == "--name") {
-      if (!take(o.name)) return false;
-    } else if (key == "--trace") {
-      if (!take(o.tracePath)) return false;
-    } else if (key == "--json") {
-      if (!take(o.jsonPath)) return false;
-    } else if (key == "--plot") {
-      if (!take(o.plotPath)) return false;
-    } else if (key == "--log") {
-      if (!take(v)) return false;
-      o.logPath = v == "none" ? "" : v;
-      o.logGiven = true;
-    } else if (key == "--gsm-bch" || key == "--dcs-bch") {
-      if (!take(v) || !ParseInt(v, 0, 1023, n)) return error = "bad channel for " + key, false;
-      o.rf[key == "--gsm-bch" ? RF_GSM_BCH : RF_DCS_BCH] = static_cast<double>(n);
-    } else if (key == "--gsm-tch" || key == "--dcs-tch") {
-      if (!take(v) || !ParseChannels(v, o.rf, key == "--gsm-tch" ? RF_GSM_TCH : RF_DCS_TCH)) {
-        return error = key + " needs three channels A,B,C", false;
-      }
-    } else if (key == "--gsm-loss") {
-      if (!take(v) || !ParseLosses(v, o.rf, RF_GSM_LOSS_LEFT, RF_GSM_LOSS_MID, RF_GSM_LOSS_RIGHT)) {
-        return error = "--gsm-loss needs one or three losses in dB", false;
-      }
-      o.benchLosses = false;
-    } else if (key == "--dcs-loss") {
-      if (!take(v) || !ParseLosses(v, o.rf, RF_DCS_LOSS_LEFT, RF_DCS_LOSS_MID, RF_DCS_LOSS_RIGHT)) {
-        return error = "--dcs-loss needs one or three losses in dB", false;
-      }
-      o.benchLosses = false;
-    } else if (key == "--max-minutes") {
-      if (!take(v) || !ParseInt(v, 1, 100000, n)) return error = "bad --max-minutes", false;
-      o.maxMinutes = static_cast<uint32_t>(n);
-    } else if (key == "--quiet") {
-      o.quiet = true;
-    } else if (key == "--population") {
-      if (!take(v) || !ParseInt(v, 1, 1000000, n)) return error = "bad population size", false;
-      o.population = static_cast<int>(n);
-    } else if (key == "--defect-rate") {
-      if (!take(v) || !ParseReal(v, 0.0, 1.0, o.defectRate))
-        return error = "bad defect rate", false;
-    } else if (key == "--dialog-losses") {
-      o.benchLosses = false;
-    } else if (key == "--power-on") {
-      o.powerOn = true;
-    } else if (key == "--tx-scatter") {
-      if (!take(v) || !ParseReal(v, 0.0, 0.05, o.txScatterDb))
-        return error = "bad --tx-scatter (sigma in dB, 0 to 0.05)", false;
-      o.txScatterGiven = true;
-    } else {
-      return error = "unknown option '" + arg + "'", false;
-    }
+    app.add_option_function<std::string>(
+           name + "-loss",
+           [&o, parse](const std::string& v) {
+             parse(v, o.rf);
+             o.benchLosses = false;
+           },
+           "cable loss in dB, one for all sub-bands or three")
+        ->check(RfValidator(parse, "needs one or three losses in dB"))
+        ->type_name("L[,L,L]");
   }
+  app.add_option("--max-minutes", o.maxMinutes, "station time allowed for one handset")
+      ->check(CLI::Range(uint32_t{1}, uint32_t{100000}))
+      ->default_val(o.maxMinutes);
+  app.add_flag("--quiet", o.quiet, "no progress lines");
+  app.add_flag("--power-on", o.powerOn,
+               "real bench: switch the supply on at 3.8 V / 3 A after the instrument check");
+  app.add_option_function<double>(
+         "--tx-scatter",
+         [&o](double sigma) {
+           o.txScatterDb = sigma;
+           o.txScatterGiven = true;
+         },
+         "simulated test set: sigma of its TX power reading's scatter in dB")
+      ->check(CLI::Range(0.0, 0.05))
+      ->type_name("DB");
+  app.add_option("--population", o.population,
+                 "simulated: calibrate N handsets drawn from the seed and report against truth")
+      ->check(CLI::Range(1, 1000000))
+      ->type_name("N");
+  app.add_option("--defect-rate", o.defectRate, "population: share of defective handsets")
+      ->check(CLI::Range(0.0, 1.0))
+      ->default_val(o.defectRate);
+  app.add_flag_callback(
+      "--dialog-losses", [&o] { o.benchLosses = false; },
+      "population: the RF dialog's losses instead of the bench's own");
+}
+
+bool CheckCalibrateOptions(CalibrateOptions& o, std::string& error) {
   o.rf[RF_TEST_SET] = o.testSetType;
   o.rf[RF_SUPPLY] = o.supplyType;
 
   if (o.population > 0 && !o.sim) return error = "--population needs --sim", false;
   if (o.population > 0 && o.mode == 1) return error = "--population runs in board mode", false;
-  if (seedGiven && !o.sim) return error = "--seed needs --sim", false;
+  if (o.seedGiven && !o.sim) return error = "--seed needs --sim", false;
   if (o.txScatterGiven && !o.sim) return error = "--tx-scatter needs --sim", false;
   if (o.powerOn && o.sim)
     return error = "--power-on is for a real bench (--sim powers its jig)", false;

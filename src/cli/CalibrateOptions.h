@@ -9,6 +9,7 @@
 struct CalibrateOptions {
   bool sim = false;
   uint64_t seed = 1;
+  bool seedGiven = false;
   std::string step = "all";  // all, gmagic, rx, gsm, dcs, battery
   int32_t testSetType = 1;   // 0 none, 1 8960, 2 4400
   int32_t supplyType = 5;    // 0 none, 4 66311B, 5 E3631A, 6 E3632A/E3633A
@@ -43,7 +44,13 @@ struct CalibrateOptions {
   bool txScatterGiven = false;
 };
 
-// Parses the arguments after "calibrate"; false with a one-line reason.
-bool ParseCalibrateOptions(const std::vector<std::string>& args, CalibrateOptions& out,
-                           std::string& error);
-extern const char* const CALIBRATE_USAGE;
+namespace CLI {
+class App;
+}
+
+// Declares the options of "calibrate" on app, filling out as they are parsed (out gets its
+// defaults here).
+void DefineCalibrateOptions(CLI::App& app, CalibrateOptions& out);
+
+// After parsing: the checks between options; false with a one-line reason.
+bool CheckCalibrateOptions(CalibrateOptions& o, std::string& error);

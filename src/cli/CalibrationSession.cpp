@@ -56,6 +56,8 @@ void CliCalibrationView::Line(const std::string& text) {
   std::printf("[%02llu:%02llu.%03llu] %s\n", static_cast<unsigned long long>(ms / 60000),
               static_cast<unsigned long long>(ms / 1000 % 60),
               static_cast<unsigned long long>(ms % 1000), text.c_str());
+  // A pipe or a file would hold the lines until the run ends, minutes later.
+  std::fflush(stdout);
 }
 
 void CliCalibrationView::SetStatus(const std::string& text, StatusLook /*look*/) {

@@ -1,3 +1,4 @@
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -119,10 +120,16 @@ int Calibrate(const CalibrateOptions& o, CalibrationRun& run, FILE* json,
   return 0;
 }
 
-int RunCalibrate(const std::vector<std::string>& args) {
-  CalibrateOptions o;
+CalibrateOptions options;
+
+void Define(CLI::App& app) {
+  DefineCalibrateOptions(app, options);
+}
+
+int Run() {
+  CalibrateOptions& o = options;
   std::string error;
-  if (!ParseCalibrateOptions(args, o, error)) return CliUsageError(NAME, error);
+  if (!CheckCalibrateOptions(o, error)) return CliUsageError(NAME, error);
   if (o.population > 0) {
     wt4400_setConsole(nullptr);  // thousands of runs: the report is what counts
     return RunCalibratePopulation(o);
@@ -188,8 +195,7 @@ int RunCalibrate(const std::vector<std::string>& args) {
 }
 
 const bool registered = RegisterCliCommand(
-    {NAME, CALIBRATE_USAGE,
-     "auto-calibration of a handset (GMAGIC, RX, GSM TX, DCS TX; battery), simulated or real",
-     &RunCalibrate});
+    {NAME, "auto-calibration of a handset (GMAGIC, RX, GSM TX, DCS TX; battery), simulated or real",
+     &Define, &Run});
 
 }  // namespace

@@ -1,9 +1,11 @@
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/CliOptions.h"
 #include "cli/EepromDump.h"
 #include "link/CComm.h"
 #include "platform/Notifier.h"
@@ -25,59 +27,22 @@ struct EepromOptions {
   int port = 1;
 };
 
-bool ParseUnsigned(std::string_view text, uint64_t max, uint64_t& value) {
-  if (text.empty() || text.size() > 19) return false;
-  uint64_t v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + static_cast<uint64_t>(c - '0');
-  }
-  if (v > max) return false;
-  value = v;
-  return true;
-}
-
-// Empty on success, otherwise the reason.
-std::string ParseEepromOptions(const std::vector<std::string>& args, EepromOptions& o) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (arg == "--sim") {
-      o.simulated = true;
-    } else if (arg.starts_with("--sim=")) {
-      o.simulated = true;
-      if (!ParseUnsigned(arg.substr(6), UINT64_MAX / 10, o.seed)) {
-        return "bad seed '" + std::string(arg.substr(6)) + "'";
-      }
-    } else if (arg == "--port" || arg.starts_with("--port=")) {
-      std::string_view value;
-      if (arg == "--port") {
-        if (i + 1 == args.size()) return "--port needs a value";
-        value = args[++i];
-      } else {
-        value = arg.substr(7);
-      }
-      uint64_t port = 0;
-      if (!ParseUnsigned(value, 255, port) || port == 0) {
-        return "bad port number '" + std::string(value) + "' (1 to 255)";
-      }
-      o.port = static_cast<int>(port);
-    } else {
-      return "unknown argument '" + std::string(arg) + "'";
-    }
-  }
-  return {};
-}
-
 class StderrNotifier : public Notifier {
  public:
   void Message(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
 };
 
-int RunEeprom(const std::vector<std::string>& args) {
-  EepromOptions options;
-  const std::string error = ParseEepromOptions(args, options);
-  if (!error.empty()) return CliUsageError("eeprom", error);
+EepromOptions options;
 
+void Define(CLI::App& app) {
+  app.add_option("--port", options.port, "COM N, always at 115200 baud")
+      ->check(CLI::Range(1, 255))
+      ->default_val(options.port)
+      ->type_name("N");
+  clioptions::AddSimSeed(app, options.simulated, options.seed, "the simulated handset");
+}
+
+int Run() {
   if (options.simulated) {
     SimLoop loop;
     sim::Bench bench(options.seed, [&loop] { return loop.Now(); });
@@ -101,9 +66,9 @@ int RunEeprom(const std::vector<std::string>& args) {
 }
 
 const bool registered = RegisterCliCommand(
-    {"eeprom", "[--port N] [--sim[=SEED]]",
-     "dump the first 2560 bytes of the handset's EEPROM as the EEPROM map lists them and\n"
-     "      append them to Eepresult.txt; --sim: the simulated handset of bench SEED (default 1)",
-     &RunEeprom});
+    {"eeprom",
+     "dump the first 2560 bytes of the handset's EEPROM as the EEPROM map lists them and append "
+     "them to Eepresult.txt",
+     &Define, &Run});
 
 }  // namespace

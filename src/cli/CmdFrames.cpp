@@ -1,3 +1,4 @@
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string_view>
 
@@ -33,25 +34,28 @@ bool ParseOpcode(std::string_view text, uint8_t& opcode) {
   return true;
 }
 
-int RunFrames(const std::vector<std::string>& args) {
+std::string lastOpcodeText = "0";
+std::vector<std::string> hex;
+
+void Define(CLI::App& app) {
+  app.add_option("--last-opcode", lastOpcodeText,
+                 "opcode of the last request the answers are classed against (0x54 or 84)")
+      ->type_name("0xNN")
+      ->default_str("0")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            uint8_t opcode = 0;
+            return ParseOpcode(text, opcode) ? std::string()
+                                             : "bad opcode '" + text + "' (0x00 to 0xFF)";
+          },
+          "0x00..0xFF"));
+  app.add_option("HEX", hex, "received bytes in hex, separate (02 14) or joined (0214)")
+      ->required();
+}
+
+int Run() {
   uint8_t lastOpcode = 0;
-  std::vector<std::string> hex;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string_view arg = args[i];
-    std::string_view value;
-    if (arg == "--last-opcode") {
-      if (i + 1 == args.size()) return CliUsageError("frames", "--last-opcode needs a value");
-      value = args[++i];
-    } else if (arg.starts_with("--last-opcode=")) {
-      value = arg.substr(arg.find('=') + 1);
-    } else {
-      hex.push_back(args[i]);
-      continue;
-    }
-    if (!ParseOpcode(value, lastOpcode)) {
-      return CliUsageError("frames", "bad opcode '" + std::string(value) + "' (0x00 to 0xFF)");
-    }
-  }
+  ParseOpcode(lastOpcodeText, lastOpcode);
   std::vector<uint8_t> stream;
   std::string error;
   if (!ParseHexBytes(hex, stream, error)) return CliUsageError("frames", error);
@@ -65,6 +69,5 @@ int RunFrames(const std::vector<std::string>& args) {
 }
 
 const bool registered = RegisterCliCommand(
-    {"frames", "[--last-opcode 0xNN] HEX...",
-     "cut a received byte stream into answer frames and classify each", &RunFrames});
+    {"frames", "cut a received byte stream into answer frames and classify each", &Define, &Run});
 }  // namespace

@@ -1,3 +1,4 @@
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -5,6 +6,7 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/CliOptions.h"
 #include "instruments/InstrumentState.h"
 #include "instruments/Supply.h"
 #include "instruments/TestSet.h"
@@ -106,35 +108,32 @@ bool Check(const Selection& testSet, const Selection& supply) {
   return ok;
 }
 
-int RunInstruments(const std::vector<std::string>& args) {
-  bool simulated = false;
-  uint64_t seed = 1;
-  const Selection* testSet = &TEST_SETS[0];
-  const Selection* supply = &SUPPLIES[0];
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--sim") {
-      simulated = true;
-      continue;
-    }
-    if (arg != "--seed" && arg != "--test-set" && arg != "--supply")
-      return CliUsageError(NAME, "unknown option '" + arg + "'");
-    if (i + 1 == args.size()) return CliUsageError(NAME, arg + " needs a value");
-    const std::string& value = args[++i];
-    if (arg == "--seed") {
-      char* end = nullptr;
-      seed = std::strtoull(value.c_str(), &end, 0);
-      if (value.empty() || *end != '\0' || value[0] == '-')
-        return CliUsageError(NAME, "--seed needs a number");
-    } else if (arg == "--test-set") {
-      testSet = Find(TEST_SETS, value);
-      if (!testSet) return CliUsageError(NAME, "--test-set is 8960, 4400 or none");
-    } else {
-      supply = Find(SUPPLIES, value);
-      if (!supply) return CliUsageError(NAME, "--supply is 3631A, 3632A, 3633A, 66311B or none");
-    }
-  }
+bool simulated = false;
+uint64_t seed = 1;
+std::string testSetName = TEST_SETS[0].name;
+std::string supplyName = SUPPLIES[0].name;
 
+template <size_t N>
+std::vector<std::string> Names(const Selection (&table)[N]) {
+  std::vector<std::string> names;
+  for (const Selection& s : table) names.push_back(s.name);
+  return names;
+}
+
+void Define(CLI::App& app) {
+  app.add_flag("--sim", simulated, "the simulated bench in this process, in virtual time");
+  clioptions::AddSeed(app, seed);
+  app.add_option("--test-set", testSetName, "the test set to check")
+      ->check(CLI::IsMember(Names(TEST_SETS)))
+      ->default_val(testSetName);
+  app.add_option("--supply", supplyName, "the supply to check")
+      ->check(CLI::IsMember(Names(SUPPLIES)))
+      ->default_val(supplyName);
+}
+
+int Run() {
+  const Selection* testSet = Find(TEST_SETS, testSetName);
+  const Selection* supply = Find(SUPPLIES, supplyName);
   StderrNotifier notifier;
   ResetInstrumentState();
   Instruments().TestSetType = testSet->type;
@@ -160,8 +159,7 @@ int RunInstruments(const std::vector<std::string>& args) {
 
 const bool registered = RegisterCliCommand(
     {NAME,
-     "[--sim [--seed S]] [--test-set 8960|4400|none] [--supply 3631A|3632A|3633A|66311B|none]",
      "open the test set and supply as Instrument Check does, set the supply, read its current",
-     &RunInstruments});
+     &Define, &Run});
 
 }  // namespace

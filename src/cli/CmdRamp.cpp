@@ -1,11 +1,14 @@
+#include <CLI/CLI.hpp>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/CliOptions.h"
 #include "link/CComm.h"
 #include "platform/Notifier.h"
 #include "platform/PollLoop.h"
@@ -150,88 +153,52 @@ int RunRampPort(const RampOptions& o) {
   return status;
 }
 
-bool ParseUnsigned(std::string_view text, uint64_t max, uint64_t& value) {
-  if (text.empty() || text.size() > 19) return false;
-  uint64_t v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + static_cast<uint64_t>(c - '0');
-  }
-  if (v > max) return false;
-  value = v;
-  return true;
+RampOptions options;
+std::optional<std::string> indexText;
+std::optional<std::string> portText;
+std::optional<std::string> writeText;
+
+void Define(CLI::App& app) {
+  clioptions::AddSimSeed(app, options.simulated, options.seed, "the simulated handset");
+  app.add_option_function<std::string>(
+         "--port", [](const std::string& v) { portText = v; }, "COM N (1 to 255, default 1)")
+      ->type_name("N");
+  app.add_option_function<std::string>(
+         "--index", [](const std::string& v) { indexText = v; }, "ramp template 0 to 30")
+      ->type_name("N");
+  app.add_option_function<std::string>(
+         "--write", [](const std::string& v) { writeText = v; },
+         "write the template: up and down values, 0 to 31 each")
+      ->type_name("\"u0,...,u15/d0,...,d15\"");
 }
 
-// Option parsing only; false with the reason.
-bool ParseRampArgs(const std::vector<std::string>& args, RampOptions& o, std::string& error) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (arg == "--sim") {
-      o.simulated = true;
-      continue;
+// The values' own checks, each with its reason.
+int Run() {
+  RampOptions& o = options;
+  uint64_t number = 0;
+  if (portText) {
+    if (!clioptions::ParseNumber(*portText, 1, 255, number)) {
+      return CliUsageError("ramp", "bad port number '" + *portText + "' (1 to 255)");
     }
-    if (arg.starts_with("--sim=")) {
-      o.simulated = true;
-      if (!ParseUnsigned(arg.substr(6), UINT64_MAX, o.seed)) {
-        error = "bad seed '" + std::string(arg.substr(6)) + "'";
-        return false;
-      }
-      continue;
-    }
-    std::string_view name = arg;
-    std::string_view value;
-    if (const size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
-      name = arg.substr(0, eq);
-      value = arg.substr(eq + 1);
-    } else if (arg == "--index" || arg == "--write" || arg == "--port") {
-      if (i + 1 == args.size()) {
-        error = std::string(arg) + " needs a value";
-        return false;
-      }
-      value = args[++i];
-    } else {
-      error = "unknown argument '" + std::string(arg) + "'";
-      return false;
-    }
-    uint64_t number = 0;
-    if (name == "--index") {
-      if (!ParseUnsigned(value, RAMP_INDEX_MAX, number)) {
-        error = "bad template index '" + std::string(value) + "' (0 to 30)";
-        return false;
-      }
-      o.index = static_cast<int>(number);
-    } else if (name == "--port") {
-      if (!ParseUnsigned(value, 255, number) || number == 0) {
-        error = "bad port number '" + std::string(value) + "' (1 to 255)";
-        return false;
-      }
-      o.port = static_cast<uint32_t>(number);
-    } else if (name == "--write") {
-      if (!ParseTemplateText(value, o.values, error)) return false;
-      o.write = true;
-    } else {
-      error = "unknown option '" + std::string(name) + "'";
-      return false;
-    }
+    o.port = static_cast<uint32_t>(number);
   }
-  if (o.index < 0) {
-    error = "give the template index with --index N";
-    return false;
+  if (!indexText) return CliUsageError("ramp", "give the template index with --index N");
+  if (!clioptions::ParseNumber(*indexText, 0, RAMP_INDEX_MAX, number)) {
+    return CliUsageError("ramp", "bad template index '" + *indexText + "' (0 to 30)");
   }
-  return true;
-}
-
-int RunRamp(const std::vector<std::string>& args) {
-  RampOptions o;
-  std::string error;
-  if (!ParseRampArgs(args, o, error)) return CliUsageError("ramp", error);
+  o.index = static_cast<int>(number);
+  if (writeText) {
+    std::string error;
+    if (!ParseTemplateText(*writeText, o.values, error)) return CliUsageError("ramp", error);
+    o.write = true;
+  }
   return o.simulated ? RunRampSim(o) : RunRampPort(o);
 }
 
 const bool registered = RegisterCliCommand(
-    {"ramp", "[--port N | --sim[=SEED]] --index N [--write \"u0,...,u15/d0,...,d15\"]",
-     "read ramp template N (0-30) and print its values, totals and 32 chart points, or write\n"
-     "      it with the given up and down values (0-31 each)",
-     &RunRamp});
+    {"ramp",
+     "read ramp template N (0-30) and print its values, totals and 32 chart points, or write it "
+     "with the given up and down values (0-31 each)",
+     &Define, &Run});
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include <cerrno>
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/CliOptions.h"
 #include "platform/visa/visa.h"
 #include "sim/instruments/SimBenchRig.h"
 
@@ -18,7 +19,6 @@ namespace {
 
 constexpr const char* NAME = "scpi";
 constexpr uint32_t DEFAULT_TIMEOUT_MS = 5000;
-constexpr uint32_t MAX_TIMEOUT_MS = 600000;
 constexpr size_t MAX_REPLY = 1 << 20;
 
 std::string Describe(ViStatus status) {
@@ -27,18 +27,6 @@ std::string Describe(ViStatus status) {
   std::snprintf(text, sizeof text, "%s%s0x%08X%s", name, *name ? " (" : "",
                 static_cast<unsigned>(status), *name ? ")" : "");
   return text;
-}
-
-bool ParseMs(const std::string& text, uint32_t* value) {
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long v = std::strtoul(text.c_str(), &end, 10);
-  if (errno != 0 || end == text.c_str() || *end != '\0' || text[0] == '-' || v == 0 ||
-      v > MAX_TIMEOUT_MS) {
-    return false;
-  }
-  *value = static_cast<uint32_t>(v);
-  return true;
 }
 
 // One whole reply line, without its terminator.
@@ -63,34 +51,23 @@ ViStatus WriteLine(ViSession vi, const std::string& command) {
                  &written);
 }
 
-int RunScpi(const std::vector<std::string>& args) {
-  bool simulated = false;
-  uint64_t seed = 1;
-  uint32_t timeoutMs = DEFAULT_TIMEOUT_MS;
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (rest.empty() && a == "--sim") {
-      simulated = true;
-    } else if (rest.empty() && a == "--seed" && i + 1 < args.size()) {
-      char* end = nullptr;
-      seed = std::strtoull(args[++i].c_str(), &end, 0);
-      if (end == args[i].c_str() || *end != '\0' || args[i][0] == '-') {
-        return CliUsageError(NAME, "bad seed '" + args[i] + "'");
-      }
-    } else if (rest.empty() && a == "--timeout" && i + 1 < args.size()) {
-      if (!ParseMs(args[++i], &timeoutMs)) {
-        return CliUsageError(
-            NAME, "bad time-out '" + args[i] + "' (1.." + std::to_string(MAX_TIMEOUT_MS) + " ms)");
-      }
-    } else if (rest.empty() && a.rfind("--", 0) == 0) {
-      return CliUsageError(NAME, "unknown option '" + a + "'");
-    } else {
-      rest.push_back(a);
-    }
-  }
-  if (rest.size() < 2) return CliUsageError(NAME, "a resource and at least one command");
+bool simulated = false;
+uint64_t seed = 1;
+uint32_t timeoutMs = DEFAULT_TIMEOUT_MS;
+std::string resource;
+std::vector<std::string> commands;
 
+void Define(CLI::App& app) {
+  app.add_flag("--sim", simulated, "the simulated bench in this process, in virtual time");
+  clioptions::AddSeed(app, seed);
+  clioptions::AddTimeout(app, timeoutMs, "time-out of each transfer");
+  app.add_option("RESOURCE", resource, "VISA resource, e.g. GPIB0::14::INSTR")->required();
+  app.add_option("COMMAND", commands, "SCPI command; a query ends in '?'")->required();
+  // Options come before the resource; after it everything is a command.
+  app.positionals_at_end();
+}
+
+int Run() {
   // The simulated bench in this process, in virtual time, at the station's fixed addresses.
   std::unique_ptr<SimBenchRig> rig;
   if (simulated) {
@@ -99,7 +76,6 @@ int RunScpi(const std::vector<std::string>& args) {
     rig = std::make_unique<SimBenchRig>(config);
   }
 
-  const std::string& resource = rest[0];
   ViSession rm = 0;
   ViSession vi = 0;
   ViStatus status = viOpenDefaultRM(&rm);
@@ -113,8 +89,8 @@ int RunScpi(const std::vector<std::string>& args) {
 
   bool failed = false;
   bool writeFailed = false;
-  for (size_t i = 1; i < rest.size() && !failed; ++i) {
-    const std::string& command = rest[i];
+  for (size_t i = 0; i < commands.size() && !failed; ++i) {
+    const std::string& command = commands[i];
     status = WriteLine(vi, command);
     if (status < VI_SUCCESS) {
       std::fprintf(stderr, "tesmira-cli scpi: writing '%s': %s\n", command.c_str(),
@@ -157,8 +133,7 @@ int RunScpi(const std::vector<std::string>& args) {
 }
 
 const bool registered = RegisterCliCommand(
-    {NAME, "[--sim [--seed S]] [--timeout MS] RESOURCE COMMAND...",
-     "SCPI commands to an instrument through VISA; prints each query's reply, then SYST:ERR?",
-     &RunScpi});
+    {NAME, "SCPI commands to an instrument through VISA; prints each query's reply, then SYST:ERR?",
+     &Define, &Run});
 
 }  // namespace

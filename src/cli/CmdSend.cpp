@@ -1,3 +1,4 @@
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -5,6 +6,7 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/CliOptions.h"
 #include "link/CComm.h"
 #include "link/Exchange.h"
 #include "platform/Notifier.h"
@@ -24,7 +26,6 @@ namespace {
 constexpr int DEFAULT_PORT = 1;
 constexpr uint32_t HANDSET_BAUD = 115200;
 constexpr uint32_t DEFAULT_TIMEOUT_MS = 3000;
-constexpr uint32_t MAX_TIMEOUT_MS = 600000;
 
 // The operator's messages (a lost link, ...) go to stderr; stdout carries the answers.
 class StderrNotifier : public Notifier {
@@ -118,18 +119,6 @@ bool SendLines(EventLoop& loop, Port& port, const std::vector<std::string>& line
   return allAnswered;
 }
 
-bool ParseNumber(std::string_view text, uint32_t min, uint32_t max, uint32_t& value) {
-  if (text.empty() || text.size() > 9) return false;
-  uint32_t v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + static_cast<uint32_t>(c - '0');
-  }
-  if (v < min || v > max) return false;
-  value = v;
-  return true;
-}
-
 // --sim: the simulated handset of a bench drawn from seed, in virtual time.
 int RunSendSim(uint32_t portNumber, uint64_t seed, const std::vector<std::string>& lines,
                uint32_t timeoutMs) {
@@ -141,51 +130,24 @@ int RunSendSim(uint32_t portNumber, uint64_t seed, const std::vector<std::string
   return SendLines(loop, port, lines, timeoutMs, stdout) ? 0 : 1;
 }
 
-int RunSend(const std::vector<std::string>& args) {
-  uint32_t port = DEFAULT_PORT;
-  bool simulated = false;
-  uint64_t seed = 1;
-  uint32_t timeoutMs = DEFAULT_TIMEOUT_MS;
-  std::vector<std::string> lines;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    std::string_view name;
-    std::string_view value;
-    if (arg == "--sim") {
-      simulated = true;
-      continue;
-    }
-    if (arg == "--seed") {
-      char* end = nullptr;
-      const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
-      seed = std::strtoull(text, &end, 0);
-      if (*text == '\0' || *text == '-' || *end != '\0') {
-        return CliUsageError("send", "--seed needs a number");
-      }
-      ++i;
-      continue;
-    }
-    if (arg == "--port" || arg == "--timeout") {
-      if (i + 1 == args.size()) return CliUsageError("send", std::string(arg) + " needs a value");
-      name = arg;
-      value = args[++i];
-    } else if (arg.starts_with("--port=") || arg.starts_with("--timeout=")) {
-      name = arg.substr(0, arg.find('='));
-      value = arg.substr(arg.find('=') + 1);
-    } else if (arg.starts_with("--")) {
-      return CliUsageError("send", "unknown option '" + std::string(arg) + "'");
-    } else {
-      lines.push_back(args[i]);
-      continue;
-    }
-    if (name == "--port" && !ParseNumber(value, 1, 255, port)) {
-      return CliUsageError("send", "bad port number '" + std::string(value) + "' (1 to 255)");
-    }
-    if (name == "--timeout" && !ParseNumber(value, 1, MAX_TIMEOUT_MS, timeoutMs)) {
-      return CliUsageError("send", "bad time-out '" + std::string(value) + "' (1 to 600000 ms)");
-    }
-  }
-  if (lines.empty()) return CliUsageError("send", "give at least one command line");
+uint32_t port = DEFAULT_PORT;
+bool simulated = false;
+uint64_t seed = 1;
+uint32_t timeoutMs = DEFAULT_TIMEOUT_MS;
+std::vector<std::string> lines;
+
+void Define(CLI::App& app) {
+  app.add_option("--port", port, "COM N, always at 115200 baud")
+      ->check(CLI::Range(1, 255))
+      ->default_val(port)
+      ->type_name("N");
+  clioptions::AddTimeout(app, timeoutMs, "answer time-out per line");
+  app.add_flag("--sim", simulated, "to the simulated handset of the bench, in virtual time");
+  clioptions::AddSeed(app, seed);
+  app.add_option("LINE", lines, "a command line (quote it: one argument per line)")->required();
+}
+
+int Run() {
   if (simulated) return RunSendSim(port, seed, lines, timeoutMs);
 
   PollLoop loop;
@@ -203,9 +165,6 @@ int RunSend(const std::vector<std::string>& args) {
 }
 
 const bool registered = RegisterCliCommand(
-    {"send", "[--port N] [--timeout MS] [--sim [--seed S]] LINE...",
-     "send command lines to the handset on COM N (default 1, 115200 baud) and print the answers;\n"
-     "      --sim: to the simulated handset of bench seed S (default 1), in virtual time",
-     &RunSend});
+    {"send", "send command lines to the handset and print the answers", &Define, &Run});
 
 }  // namespace

@@ -1,5 +1,7 @@
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "cli/CliCommand.h"
 #include "tester4400/wt4400.h"
@@ -10,14 +12,33 @@ std::vector<CliCommand>& Registry() {
   return commands;
 }
 
+const CliCommand* Find(const std::string& name) {
+  for (const auto& c : Registry()) {
+    if (c.name == name) return &c;
+  }
+  return nullptr;
+}
+
 void PrintHelp(FILE* out) {
-  std::fprintf(out, "usage: tesmira-cli <command> [args]\ncommands:\n");
-  auto commands = CliCommands();
+  std::fprintf(out,
+               "usage: tesmira-cli <command> [args]\n"
+               "       tesmira-cli <command> --help   (or tesmira-cli help <command>)\n"
+               "commands:\n");
+  auto commands = Registry();
   std::sort(commands.begin(), commands.end(),
             [](const CliCommand& a, const CliCommand& b) { return a.name < b.name; });
   for (const auto& c : commands) {
-    std::fprintf(out, "  %s %s\n      %s\n", c.name.c_str(), c.usage.c_str(), c.summary.c_str());
+    std::fprintf(out, "  %-12s %s\n", c.name.c_str(), c.summary.c_str());
   }
+}
+
+// The command's parser: its options as Define declares them, the help flag, and
+// "--name=value" as well as "--name value".
+void Build(const CliCommand& command, CLI::App& app) {
+  app.name("tesmira-cli " + command.name);
+  app.description(command.summary);
+  app.get_formatter()->column_width(28);
+  command.define(app);
 }
 }  // namespace
 
@@ -26,12 +47,10 @@ bool RegisterCliCommand(const CliCommand& command) {
   return true;
 }
 
-const std::vector<CliCommand>& CliCommands() {
-  return Registry();
-}
-
 int CliUsageError(const std::string& name, const std::string& message) {
-  std::fprintf(stderr, "tesmira-cli %s: %s\n", name.c_str(), message.c_str());
+  std::string line = message;
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  std::fprintf(stderr, "tesmira-cli %s: %s\n", name.c_str(), line.c_str());
   return 2;
 }
 
@@ -44,13 +63,36 @@ int main(int argc, char** argv) {
   wt4400_setConsole(stderr);
   const std::string name = argv[1];
   if (name == "help" || name == "--help" || name == "-h") {
+    if (argc > 2) {
+      const CliCommand* command = Find(argv[2]);
+      if (command == nullptr) {
+        std::fprintf(stderr, "tesmira-cli: unknown command '%s' (tesmira-cli help lists them)\n",
+                     argv[2]);
+        return 2;
+      }
+      CLI::App app;
+      Build(*command, app);
+      std::fputs(app.help().c_str(), stdout);
+      return 0;
+    }
     PrintHelp(stdout);
     return 0;
   }
-  for (const auto& c : CliCommands()) {
-    if (c.name == name) return c.run(std::vector<std::string>(argv + 2, argv + argc));
+  const CliCommand* command = Find(name);
+  if (command == nullptr) {
+    std::fprintf(stderr, "tesmira-cli: unknown command '%s' (tesmira-cli help lists them)\n",
+                 name.c_str());
+    return 2;
   }
-  std::fprintf(stderr, "tesmira-cli: unknown command '%s'\n", name.c_str());
-  PrintHelp(stderr);
-  return 2;
+  CLI::App app;
+  Build(*command, app);
+  try {
+    app.parse(argc - 1, argv + 1);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(app.help().c_str(), stdout);
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    return CliUsageError(name, e.what());
+  }
+  return command->run();
 }

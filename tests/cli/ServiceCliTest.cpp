@@ -101,9 +101,10 @@ TEST(ServiceCli, RampRefusesBadArguments) {
       {"ramp --sim", "tesmira-cli ramp: give the template index with --index N"},
       {"ramp --sim --index 31", "tesmira-cli ramp: bad template index '31' (0 to 30)"},
       {"ramp --sim --index x", "tesmira-cli ramp: bad template index 'x' (0 to 30)"},
-      {"ramp --sim=seed --index 1", "tesmira-cli ramp: bad seed 'seed'"},
+      {"ramp --sim=seed --index 1", "tesmira-cli ramp: --sim: bad seed 'seed'"},
       {"ramp --sim --index 1 --write 1,2", "tesmira-cli ramp: give the up and the down values"},
-      {"ramp --sim --index 1 --color", "tesmira-cli ramp: unknown argument '--color'"},
+      {"ramp --sim --index 1 --color",
+       "tesmira-cli ramp: The following argument was not expected: --color"},
       {"ramp --port 0 --index 1", "tesmira-cli ramp: bad port number '0' (1 to 255)"},
   };
   for (const auto& c : cases) {

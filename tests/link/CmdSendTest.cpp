@@ -257,9 +257,9 @@ TEST_F(CmdSendTest, RefusesAPortItCannotOpenAndBadArguments) {
   const Case cases[] = {
       {"absent device", {"send", "--port", "8", "se 6"}, "serial port error !!!\n"},
       {"held by another program", {"send", "--port", "9", "se 6"}, "serial port error !!!\n"},
-      {"no line", {"send", "--port", "9"}, "tesmira-cli send: give at least one command line\n"},
-      {"bad port", {"send", "--port", "0", "se 6"}, "tesmira-cli send: bad port number"},
-      {"bad time-out", {"send", "--timeout", "soon", "se 6"}, "tesmira-cli send: bad time-out"},
+      {"no line", {"send", "--port", "9"}, "tesmira-cli send: LINE is required\n"},
+      {"bad port", {"send", "--port", "0", "se 6"}, "tesmira-cli send: --port: "},
+      {"bad time-out", {"send", "--timeout", "soon", "se 6"}, "tesmira-cli send: --timeout: "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

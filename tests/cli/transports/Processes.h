@@ -117,6 +117,9 @@ class Child {
   }
 
   bool Running() const { return pid_ > 0; }
+  void Signal(int sig) {
+    if (pid_ > 0) kill(pid_, sig);
+  }
 
  private:
   void Kill() {
