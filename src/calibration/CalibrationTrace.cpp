@@ -1,48 +1,14 @@
 #include "calibration/CalibrationTrace.h"
 
-#include <cmath>
-
-#include "calibration/ResultLog.h"
+#include "calibration/JsonText.h"
 #include "link/LinkText.h"
 
 std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          out += escaped;
-        } else {
-          out += ch;
-        }
-    }
-  }
-  return out + "\"";
+  return JsonText(JsonObject(text));
 }
 
 std::string JsonNumber(double value) {
-  if (!std::isfinite(value)) return "null";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.10g", value);
-  return text;
+  return JsonText(JsonObject(value));
 }
 
 const char* StepName(int activeStep) {
@@ -62,43 +28,70 @@ const char* StepName(int activeStep) {
   }
 }
 
-void CalibrationTrace::Emit(const std::string& body) {
+namespace {
+JsonObject Event(uint64_t t, const char* ev) {
+  JsonObject event;
+  event["t"] = t;
+  event["ev"] = ev;
+  return event;
+}
+}  // namespace
+
+void CalibrationTrace::Emit(const JsonObject& event) {
   if (!out_) return;
-  std::fprintf(out_, "{\"t\":%llu,%s}\n", static_cast<unsigned long long>(clock_()), body.c_str());
+  std::fprintf(out_, "%s\n", JsonText(event).c_str());
 }
 
 void CalibrationTrace::Transmitted(const std::string& line, const uint8_t* wire, size_t count,
                                    bool resend) {
-  Emit("\"ev\":\"tx\",\"line\":" + JsonString(line) + ",\"wire\":\"" + HexText(wire, count) + "\"" +
-       (resend ? ",\"resend\":true" : ""));
+  JsonObject e = Event(clock_(), "tx");
+  e["line"] = line;
+  e["wire"] = HexText(wire, count);
+  if (resend) e["resend"] = true;
+  Emit(e);
 }
 
 void CalibrationTrace::AnswerFrame(const uint8_t* frame, size_t count, AnswerClass cls) {
-  Emit("\"ev\":\"rx\",\"frame\":\"" + HexText(frame, count) + "\",\"class\":\"" +
-       AnswerClassName(cls) + "\"");
+  JsonObject e = Event(clock_(), "rx");
+  e["frame"] = HexText(frame, count);
+  e["class"] = AnswerClassName(cls);
+  Emit(e);
 }
 
 void CalibrationTrace::StepFinished(int activeStep, bool ok) {
-  Emit(std::string("\"ev\":\"step\",\"name\":\"") + StepName(activeStep) + "\",\"result\":\"" +
-       (ok ? "end" : "fail") + "\"");
+  JsonObject e = Event(clock_(), "step");
+  e["name"] = StepName(activeStep);
+  e["result"] = ok ? "end" : "fail";
+  Emit(e);
 }
 
 void CalibrationTrace::Wait(uint32_t ms) {
-  Emit("\"ev\":\"wait\",\"ms\":" + std::to_string(ms));
+  JsonObject e = Event(clock_(), "wait");
+  e["ms"] = ms;
+  Emit(e);
 }
 
 void CalibrationTrace::Timer(int id) {
-  Emit("\"ev\":\"timer\",\"id\":" + std::to_string(id));
+  JsonObject e = Event(clock_(), "timer");
+  e["id"] = id;
+  Emit(e);
 }
 
 void CalibrationTrace::Measure(const char* what, double value) {
-  Emit(std::string("\"ev\":\"meas\",\"what\":\"") + what + "\",\"value\":" + JsonNumber(value));
+  JsonObject e = Event(clock_(), "meas");
+  e["what"] = what;
+  e["value"] = value;
+  Emit(e);
 }
 
 void CalibrationTrace::Status(const std::string& text) {
-  Emit("\"ev\":\"status\",\"text\":" + JsonString(text));
+  JsonObject e = Event(clock_(), "status");
+  e["text"] = text;
+  Emit(e);
 }
 
 void CalibrationTrace::Message(const std::string& text) {
-  Emit("\"ev\":\"message\",\"text\":" + JsonString(text));
+  JsonObject e = Event(clock_(), "message");
+  e["text"] = text;
+  Emit(e);
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <utility>
 
@@ -33,12 +34,12 @@ class CalibrationTrace : public AutoCalibrationObserver {
   void Message(const std::string& text);
 
  private:
-  void Emit(const std::string& body);
+  void Emit(const nlohmann::ordered_json& event);
   FILE* out_;
   Clock clock_;
 };
 
-// Helpers shared with the other JSON writers of the calibration front ends.
-std::string JsonString(const std::string& text);  // quoted and escaped
+// Helpers shared with the other JSON writers of the calibration front ends (see JsonText.h).
+std::string JsonString(const std::string& text);  // quoted and escaped; not UTF-8: U+FFFD
 std::string JsonNumber(double value);             // null for NaN and infinities
 const char* StepName(int activeStep);             // "gsm", "dcs", "rx", "battery", "gmagic"

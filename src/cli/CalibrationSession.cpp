@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "calibration/CalState.h"
+#include "calibration/JsonText.h"
 #include "calibration/ResultLog.h"
 
 namespace {
@@ -27,19 +28,11 @@ size_t FieldSlot(CalField field) {
   return 7;
 }
 
-std::string JsonArray(const std::vector<double>& values) {
-  std::string out = "[";
-  for (size_t i = 0; i < values.size(); ++i) out += (i ? "," : "") + JsonNumber(values[i]);
-  return out + "]";
-}
-
 template <size_t N>
-std::string JsonIntArray(const std::array<int, N>& row, size_t first, size_t count) {
-  std::string out = "[";
-  for (size_t i = 0; i < count && first + i < N; ++i) {
-    out += (i ? "," : "") + std::to_string(row[first + i]);
-  }
-  return out + "]";
+JsonObject IntArray(const std::array<int, N>& row, size_t first, size_t count) {
+  JsonObject out = JsonObject::array();
+  for (size_t i = 0; i < count && first + i < N; ++i) out.push_back(row[first + i]);
+  return out;
 }
 
 }  // namespace
@@ -143,35 +136,26 @@ std::string FormatStationTime(uint64_t ms) {
 
 std::string HandsetRecordJson(const HandsetRecord& r) {
   const CalState& cal = Cal();
-  std::string out = "{\"handset\":" + std::to_string(r.handset);
-  if (r.unit >= 0) out += ",\"unit\":" + std::to_string(r.unit);
-  out += std::string(",\"outcome\":\"") +
-         (r.success ? "success" : (r.finished ? "fail" : "no outcome")) + "\"";
-  out += ",\"message\":" + JsonString(r.message);
-  out += ",\"station_ms\":" + std::to_string(r.endMs - r.startMs);
-  out += ",\"steps\":[";
-  for (size_t i = 0; i < r.stepsEnded.size(); ++i) {
-    out += (i ? "," : "") + JsonString(r.stepsEnded[i]);
-  }
-  out += "]";
-  out += ",\"gmagic\":{\"gsm\":" + std::to_string(cal.GmagicResultGsm) +
-         ",\"dcs\":" + std::to_string(cal.GmagicResultDcs) + "}";
-  out += ",\"rx\":[";
-  for (size_t i = 0; i < cal.RxCalTable.size(); ++i) {
-    out += (i ? "," : "") + std::to_string(cal.RxCalTable[i]);
-  }
-  out += "]";
-  out += ",\"gsm_apc\":[";
+  JsonObject out;
+  out["handset"] = r.handset;
+  if (r.unit >= 0) out["unit"] = r.unit;
+  out["outcome"] = r.success ? "success" : (r.finished ? "fail" : "no outcome");
+  out["message"] = r.message;
+  out["station_ms"] = r.endMs - r.startMs;
+  out["steps"] = r.stepsEnded;
+  out["gmagic"] = {{"gsm", cal.GmagicResultGsm}, {"dcs", cal.GmagicResultDcs}};
+  out["rx"] = JsonObject::array();
+  for (const auto gain : cal.RxCalTable) out["rx"].push_back(gain);
+  out["gsm_apc"] = JsonObject::array();
   for (size_t k = 1; k <= 3; ++k) {
-    out += (k > 1 ? "," : "") + JsonIntArray(cal.GsmApcTable[k], GSM_FIRST_LEVEL, 15);
+    out["gsm_apc"].push_back(IntArray(cal.GsmApcTable[k], GSM_FIRST_LEVEL, 15));
   }
-  out += "],\"dcs_apc\":[";
-  for (size_t k = 1; k <= 3; ++k)
-    out += (k > 1 ? "," : "") + JsonIntArray(cal.DcsApcTable[k], 0, 16);
-  out += "],\"battery\":" + std::to_string(cal.BatteryReading);
-  out += ",\"readings\":{\"tx_power_count\":" + std::to_string(r.txMeasurements) +
-         ",\"rx_level\":" + JsonArray(r.rxLevels) +
-         ",\"gmagic_rssi\":" + JsonArray(r.rssiReadings) +
-         ",\"battery_adc\":" + JsonArray(r.batteryReadings) + "}";
-  return out + "}";
+  out["dcs_apc"] = JsonObject::array();
+  for (size_t k = 1; k <= 3; ++k) out["dcs_apc"].push_back(IntArray(cal.DcsApcTable[k], 0, 16));
+  out["battery"] = cal.BatteryReading;
+  out["readings"] = {{"tx_power_count", r.txMeasurements},
+                     {"rx_level", r.rxLevels},
+                     {"gmagic_rssi", r.rssiReadings},
+                     {"battery_adc", r.batteryReadings}};
+  return JsonText(out);
 }

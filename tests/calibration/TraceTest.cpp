@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "calibration/CalibrationTrace.h"
@@ -65,6 +66,41 @@ TEST(CalibrationTrace, EventsAreOneJsonObjectPerLine) {
 TEST(CalibrationTrace, ControlCharactersAreEscaped) {
   EXPECT_EQ(JsonString(std::string("a\x01z", 3)), "\"a\\u0001z\"");
   EXPECT_EQ(JsonString("\t"), "\"\\t\"");
+}
+
+// Text from a handset or an operator may hold any bytes: each one that is not part of valid
+// UTF-8 becomes U+FFFD, valid UTF-8 (Korean included) stays as it is, and the line stays JSON.
+TEST(CalibrationTrace, BytesThatAreNotUtf8BecomeReplacementCharacters) {
+  const std::string korean = "\xEA\xB5\x90\xEC\xA0\x95";  // two Hangul syllables
+  struct Case {
+    std::string text;
+    std::string json;
+  };
+  const Case cases[] = {
+      {korean, "\"" + korean + "\""},
+      {"\xFF", "\"\xEF\xBF\xBD\""},
+      {"a\xC3", "\"a\xEF\xBF\xBD\""},                                  // cut sequence at the end
+      {"\xC3(", "\"\xEF\xBF\xBD(\""},                                  // bad continuation
+      {"\xED\xA0\x80z", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDz\""},  // a surrogate
+      {std::string("\0\x80\"", 3), "\"\\u0000\xEF\xBF\xBD\\\"\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.json);
+    EXPECT_EQ(JsonString(c.text), c.json);
+  }
+  TraceCapture capture;
+  CalibrationTrace trace(capture.file(), [] { return 7; });
+  trace.Message("SN \xB1\xB2 " + korean);
+  trace.Status("\xFF\xFE");
+  const std::string text = capture.Text();
+  size_t begin = 0;
+  int lines = 0;
+  for (size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1, ++lines) {
+    const auto event = nlohmann::json::parse(text.substr(begin, end - begin));  // throws if not
+    EXPECT_EQ(event["t"], 7);
+  }
+  EXPECT_EQ(lines, 2);
+  EXPECT_NE(text.find("\"SN \xEF\xBF\xBD\xEF\xBF\xBD " + korean + "\""), std::string::npos);
 }
 
 }  // namespace
