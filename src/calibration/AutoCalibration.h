@@ -44,6 +44,8 @@ class AutoCalibrationObserver {
   virtual void HandsetReading(const char* /*what*/, double /*value*/) {}
   // A step ended (41) or failed (42, "Call Fail", or refused to wait after an instrument error).
   virtual void StepFinished(int /*activeStep*/, bool /*ok*/) {}
+  // A step was stopped because the handset port's device went away.
+  virtual void LinkLost(int /*activeStep*/) {}
 };
 
 // The logic of the auto-calibration window: step runners over the sequencers, the answer
@@ -79,7 +81,7 @@ class AutoCalibration : public ExchangeClient, public TimerClient {
   void RunGmagic();
   void RunBattery();
 
-  void StopCalibration();
+  void StopCalibration();  // StopStep, then the instrument check
   void ShowStepResults();
   void SendRtcTime();
 
@@ -87,6 +89,7 @@ class AutoCalibration : public ExchangeClient, public TimerClient {
   void DecodeAnswer(Exchange& ex) override;
   void OnAnswerTimeout(Exchange& ex) override;
   bool MayArmTimers() override;
+  void OnPortLost(Exchange& ex) override;
   // TimerClient: TIMER_RESUME, TIMER_PHONE_IN, TIMER_PHONE_OUT
   void OnTimer(int id) override;
 
@@ -108,6 +111,8 @@ class AutoCalibration : public ExchangeClient, public TimerClient {
  private:
   using Sequencer = int (*)();
   void RunTxStep(int step, Sequencer sequencer, const char* processingText);
+  // The stop's command (link open), timers and resume dropped, the test set idle, state reset.
+  void StopStep();
   void EndStep(int step);
   void FailStep(int step, const std::string& message);
   std::string FailureMessage(int step) const;

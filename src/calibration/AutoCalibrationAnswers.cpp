@@ -192,6 +192,17 @@ void AutoCalibration::ExplainSilentTarget() {
   }
 }
 
+// The port has shown its own message; a stop leaves the window as the operator's stop does,
+// without a second message (the stop's command cannot go out on a closed port).
+void AutoCalibration::OnPortLost(Exchange& /*ex*/) {
+  const int stopped = active_step_;
+  if (stopped == STEP_IDLE && !call_pending_ && !resume_pending_) return;
+  if (observer_) observer_->LinkLost(stopped);
+  // The instrument check that follows an operator's stop waits for the next Target / Open:
+  // when the whole bench went (one USB hub, one killed simulator) it would only add time-outs.
+  StopStep();
+}
+
 bool AutoCalibration::MayArmTimers() {
   return !call_pending_ && !resume_pending_ && !Instruments().InstrumentFault;
 }

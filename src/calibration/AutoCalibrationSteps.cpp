@@ -215,6 +215,11 @@ void AutoCalibration::FailStep(int step, const std::string& message) {
 }
 
 void AutoCalibration::StopCalibration() {
+  StopStep();
+  OnInstrumentCheck();
+}
+
+void AutoCalibration::StopStep() {
   const int stopped = active_step_;
   if (port_.IsOpen()) SendLine(stopped == STEP_RX ? "se 101" : "rfe 0");
   exchange_.StopTimers();
@@ -231,5 +236,4 @@ void AutoCalibration::StopCalibration() {
   ResetProgress();
   ResetStatus();
   Instruments().InstrumentFault = 0;
-  OnInstrumentCheck();
 }

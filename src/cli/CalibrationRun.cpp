@@ -100,6 +100,12 @@ bool CalibrationRun::Connect() {
   return true;
 }
 
+void CalibrationRun::LinkLost(int /*activeStep*/) {
+  // The port's own message names the device; the record says how the run ended.
+  link_lost_ = true;
+  Finish(false, "stopped: the handset link was lost");
+}
+
 void CalibrationRun::Exit() {
   window_->OnExit();
 }
@@ -213,8 +219,11 @@ std::vector<HandsetRecord> CalibrationRun::RunProduction(int handsets) {
   if (bench_ && schedule_) schedule_(OPERATOR_DELAY_MS, [this] { InsertNext(); });
   const uint64_t limit =
       static_cast<uint64_t>(options_.maxMinutes) * 60000 * static_cast<uint64_t>(handsets);
-  run_until_([this] { return static_cast<int>(finished_.size()) >= wanted_ && ready_after_last_; },
-             limit);
+  run_until_(
+      [this] {
+        return link_lost_ || (static_cast<int>(finished_.size()) >= wanted_ && ready_after_last_);
+      },
+      limit);
   if (recording_) {
     recording_ = false;
     current_.endMs = now_();

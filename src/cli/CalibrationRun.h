@@ -58,6 +58,7 @@ class CalibrationRun : public AutoCalibrationObserver {
   void AnswerFrame(const uint8_t* frame, size_t count, AnswerClass cls) override;
   void HandsetReading(const char* what, double value) override;
   void StepFinished(int activeStep, bool ok) override;
+  void LinkLost(int activeStep) override;
 
  private:
   bool EnterTestMode();
@@ -81,6 +82,7 @@ class CalibrationRun : public AutoCalibrationObserver {
   std::string step_ = "all";
   HandsetRecord current_;
   bool recording_ = false;
+  bool link_lost_ = false;  // no further handset can be calibrated
   std::vector<HandsetRecord> finished_;
 
   // Simulated operator of the production loop.

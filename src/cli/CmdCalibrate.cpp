@@ -79,6 +79,7 @@ void PrintOutcome(CalibrationRun& run, const HandsetRecord& r) {
   run.view().PrintLists(stdout);
   std::printf("%s\n", r.message.c_str());
   std::printf("Station time %s\n", FormatStationTime(r.endMs - r.startMs).c_str());
+  std::fflush(stdout);  // before the instruments are closed, which can take a while
 }
 
 int Calibrate(const CalibrateOptions& o, CalibrationRun& run, FILE* json,
@@ -176,8 +177,10 @@ int Run() {
     auto runUntil = [&poll](const std::function<bool()>& done, uint64_t limit) {
       return poll.RunUntil(done, static_cast<uint32_t>(limit > 0xFFFFFFF0u ? 0xFFFFFFF0u : limit));
     };
-    CliNotifier portNotifier(
-        [](const std::string& text) { std::printf("message: %s\n", text.c_str()); });
+    CliNotifier portNotifier([](const std::string& line) {
+      std::printf("%s\n", line.c_str());
+      std::fflush(stdout);
+    });
     CComm port(loop, &portNotifier);
     CalibrationRun run(o, loop, port, runUntil, now, nullptr, nullptr, trace.get());
     if (trace) {

@@ -158,12 +158,12 @@ void CComm::ReaderMain(std::shared_ptr<Session> session, int fd, int wakeFd, std
     const int r = ::poll(fds, 2, -1);
     if (r < 0) {
       if (errno == EINTR) continue;
-      DeviceLost(*session, device);
+      DeviceLost(session, device);
       break;
     }
     if (fds[1].revents != 0) break;  // Close
     if (fds[0].revents & POLLNVAL) {
-      DeviceLost(*session, device);
+      DeviceLost(session, device);
       break;
     }
     // A hung-up device keeps reporting POLLHUP: read what is left, then stop for good.
@@ -171,7 +171,7 @@ void CComm::ReaderMain(std::shared_ptr<Session> session, int fd, int wakeFd, std
     const Drain drained = DrainDevice(session, fd);
     if (drained == Drain::STOPPED) break;
     if (drained == Drain::GONE || hangup) {
-      DeviceLost(*session, device);
+      DeviceLost(session, device);
       break;
     }
   }
@@ -241,10 +241,10 @@ bool CComm::HandOver(const std::shared_ptr<Session>& session) {
   return !session->stop;
 }
 
-void CComm::DeviceLost(Session& session, const std::string& device) {
+void CComm::DeviceLost(const std::shared_ptr<Session>& session, const std::string& device) {
   {
-    std::lock_guard<std::mutex> lock(session.mutex);
-    if (session.stop) return;  // being closed anyway; not a loss
+    std::lock_guard<std::mutex> lock(session->mutex);
+    if (session->stop) return;  // being closed anyway; not a loss
   }
   {
     // Release the device at once: a replugged adapter then gets its old name back.
@@ -254,4 +254,13 @@ void CComm::DeviceLost(Session& session, const std::string& device) {
     fd_ = -1;
   }
   Notify("serial port lost: " + device);
+  // The owner stops what it was doing: a request resent every few seconds would wait for a
+  // device that is gone. A Close since then (the port may be going away) cancels this.
+  loop_.Post([this, session] {
+    {
+      std::lock_guard<std::mutex> lock(session->mutex);
+      if (session->stop) return;
+    }
+    if (owner_ != nullptr) owner_->OnPortLost();
+  });
 }

@@ -65,7 +65,7 @@ class CComm : public Port {
   Drain DrainDevice(const std::shared_ptr<Session>& session, int fd);
   void FileBurst(const uint8_t* bytes, size_t count);
   bool HandOver(const std::shared_ptr<Session>& session);  // false when Close cut it short
-  void DeviceLost(Session& session, const std::string& device);
+  void DeviceLost(const std::shared_ptr<Session>& session, const std::string& device);
   void Notify(const std::string& text);
   void StopReader();
   void ReleaseDevice();

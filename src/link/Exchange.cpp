@@ -72,6 +72,11 @@ void Exchange::PutTxByte(uint8_t byte) {
   }
 }
 
+void Exchange::OnPortLost() {
+  StopTimers();
+  client_.OnPortLost(*this);
+}
+
 void Exchange::OnCommData() {
   const uint8_t* data = port_.ReceivedBuffer();
   const uint32_t count = std::min<uint32_t>(port_.ReceivedCount(), Port::RX_BUFFER_SIZE);

@@ -28,6 +28,8 @@ class ExchangeClient {
   // TransmitFrame arms the two timers only while this holds (the calibration window refuses
   // while a call or resume is pending or an instrument fault is set).
   virtual bool MayArmTimers() { return true; }
+  // The port's device is gone (see PortOwner::OnPortLost); the operator has been told.
+  virtual void OnPortLost(Exchange& /*ex*/) {}
 };
 
 // The command-and-answer machinery one window carries: receive ring, frame assembly, send and
@@ -54,6 +56,7 @@ class Exchange : public PortOwner, public TimerClient {
   // Copies the port's burst into the ring. More than 4096 unread bytes: the oldest are dropped,
   // so the ring always holds the newest ones in order.
   void OnCommData() override;
+  void OnPortLost() override;  // kills both timers, then tells the client
   void OnTimer(int id) override;
   void ProcessRxByte();  // one byte of the ring through the receive rule
   AnswerClass CheckAnswer();

@@ -12,6 +12,9 @@ class PortOwner {
  public:
   virtual ~PortOwner() = default;
   virtual void OnCommData() = 0;
+  // The device went away while open (adapter unplugged, far end hung up); the port is closed
+  // already and has told the operator. Called on the user-interface thread.
+  virtual void OnPortLost() {}
 };
 
 // A serial port object: the handset link (COM1, 115200) or the barcode scanner (COM2, 9600).
