@@ -182,6 +182,7 @@ int Run() {
       std::fflush(stdout);
     });
     CComm port(loop, &portNotifier);
+    poll.busyWaitAbort = [&port] { return port.Lost(); };
     CalibrationRun run(o, loop, port, runUntil, now, nullptr, nullptr, trace.get());
     if (trace) {
       loop.onBusyWait = [&run](uint32_t ms) { run.trace().Wait(ms); };
@@ -192,6 +193,7 @@ int Run() {
       if (o.powerOn) runUntil([] { return false; }, BOOT_WAIT_MS);
       WarnWithoutCurrent();
     });
+    poll.busyWaitAbort = nullptr;
   }
   std::fflush(stdout);
   return status;

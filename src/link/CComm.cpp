@@ -31,6 +31,7 @@ CComm::~CComm() {
 
 bool CComm::Open(int portNumber, uint32_t baud) {
   if (IsOpen()) return true;
+  lost_.store(false, std::memory_order_release);
   // A link lost earlier leaves a finished reader and its wake-up descriptor behind.
   StopReader();
   ReleaseDevice();
@@ -75,6 +76,7 @@ bool CComm::Open(int portNumber, uint32_t baud) {
 
 bool CComm::Close() {
   open_.store(false, std::memory_order_release);
+  lost_.store(false, std::memory_order_release);
   StopReader();
   ReleaseDevice();
   return true;
@@ -250,6 +252,7 @@ void CComm::DeviceLost(const std::shared_ptr<Session>& session, const std::strin
     // Release the device at once: a replugged adapter then gets its old name back.
     std::lock_guard<std::mutex> lock(io_mutex_);
     open_.store(false, std::memory_order_release);
+    lost_.store(true, std::memory_order_release);
     CloseSerialDevice(fd_);
     fd_ = -1;
   }

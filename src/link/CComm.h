@@ -43,6 +43,8 @@ class CComm : public Port {
   bool Open(int portNumber, uint32_t baud) override;
   bool Close() override;
   bool IsOpen() const override { return open_.load(std::memory_order_acquire); }
+  // The device went away since the last Open (any thread may ask; Open and Close clear it).
+  bool Lost() const { return lost_.load(std::memory_order_acquire); }
   void Purge() override;
   void SetOwner(PortOwner* owner) override { owner_ = owner; }
   PortOwner* Owner() const override { return owner_; }
@@ -74,6 +76,7 @@ class CComm : public Port {
   Notifier* notifier_;
   PortOwner* owner_ = nullptr;  // read on the loop thread only
   std::atomic<bool> open_{false};
+  std::atomic<bool> lost_{false};
   std::atomic<bool> queue_mode_{false};
   // Guards fd_: the loop thread writes through it while the reader may close it on loss.
   std::mutex io_mutex_;

@@ -43,7 +43,10 @@ void PollLoop::BusyWait(uint32_t ms) {
   for (;;) {
     const uint32_t passed = TickCount() - start;
     if (passed > ms) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms + 1 - passed));
+    if (busyWaitAbort && busyWaitAbort()) return;
+    const uint32_t left = ms + 1 - passed;
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(busyWaitAbort ? std::min(left, 50u) : left));
   }
 }
 

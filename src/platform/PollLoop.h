@@ -23,6 +23,9 @@ class PollLoop : public EventLoop {
 
   uint32_t TickCount() override;
   void BusyWait(uint32_t ms) override;  // sleeps; dispatches nothing
+  // Ends a busy wait early once it holds (looked at every 50 ms, from the waiting thread):
+  // waiting out seconds for a device that has gone helps no one.
+  std::function<bool()> busyWaitAbort;
   void SetTimer(TimerClient* client, int id, uint32_t ms) override;
   void KillTimer(TimerClient* client, int id) override;
   void Post(std::function<void()> fn) override;

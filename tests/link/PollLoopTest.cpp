@@ -77,6 +77,29 @@ TEST(PollLoopTest, BusyWaitLetsTimeGoByButDispatchesNothing) {
   EXPECT_EQ(t.fired, std::vector<int>{1});  // missed periods come as one tick
 }
 
+// A busy wait ends soon after its abort condition holds (another thread raises it), and runs
+// its full length while the condition stays false.
+TEST(PollLoopTest, BusyWaitEndsEarlyOnceItsAbortConditionHolds) {
+  Deadline deadline(10s);
+  PollLoop loop;
+  std::atomic<bool> gone{false};
+  loop.busyWaitAbort = [&gone] { return gone.load(); };
+  uint32_t start = loop.TickCount();
+  loop.BusyWait(120);
+  EXPECT_GT(loop.TickCount() - start, 120u);
+
+  std::thread device([&gone] {
+    std::this_thread::sleep_for(100ms);
+    gone = true;
+  });
+  start = loop.TickCount();
+  loop.BusyWait(3000);
+  const uint32_t waited = loop.TickCount() - start;
+  device.join();
+  EXPECT_GE(waited, 100u);
+  EXPECT_LT(waited, 1000u);
+}
+
 TEST(PollLoopTest, PostFromAnotherThreadWakesTheLoop) {
   Deadline deadline(5s);
   PollLoop loop;

@@ -72,9 +72,9 @@ TEST(ProgressCli, DeviceLostMidRunStopsWithinASecond) {
   std::printf("[ measured ] device lost to the run's outcome %lld ms, to the exit %lld ms\n",
               static_cast<long long>(stopped.count()), static_cast<long long>(exited.count()));
   EXPECT_EQ(status, 1) << out;
-  // The loss is acted on when the loop next runs: at once, or at the end of a busy wait the
-  // step is in (GMAGIC waits up to 2 s for the set to settle). Not yet the 1 s aimed at.
-  EXPECT_LT(stopped, 3500ms) << out;
+  // The stop within 1 s, with the time a loaded machine takes to show it. The exit closes the
+  // instruments, which went with the bench.
+  EXPECT_LT(stopped, 1500ms) << out;
   size_t named = 0;
   for (size_t at = out.find("serial port lost: /dev/pts/"); at != std::string::npos;
        at = out.find("serial port lost: /dev/pts/", at + 1)) {
