@@ -1,14 +1,13 @@
 #include "sim/PtyHandset.h"
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
+
+#include "sim/RawPty.h"
 
 PtyHandset::PtyHandset(SimLoop& loop, sim::Bench& bench, uint32_t baud)
     : loop_(loop), baud_(baud == 0 ? 115200 : baud), sim_(bench, *this) {}
@@ -20,20 +19,7 @@ PtyHandset::~PtyHandset() {
 }
 
 bool PtyHandset::Open(std::string* error) {
-  termios raw{};
-  cfmakeraw(&raw);
-  cfsetispeed(&raw, B115200);
-  cfsetospeed(&raw, B115200);
-  char name[128] = {};
-  if (openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
-    if (error) *error = std::string("openpty: ") + std::strerror(errno);
-    return false;
-  }
-  fcntl(master_, F_SETFD, FD_CLOEXEC);
-  fcntl(slave_, F_SETFD, FD_CLOEXEC);
-  fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-  slave_path_ = name;
-  return true;
+  return sim::OpenRawPty(B115200, master_, slave_, slave_path_, error);
 }
 
 void PtyHandset::OnReadable() {

@@ -1,14 +1,13 @@
 #include "sim/PtyScanner.h"
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
+
+#include "sim/RawPty.h"
 
 PtyScanner::PtyScanner(SimLoop& loop, sim::ScannerModel& model) : loop_(loop), sim_(model, *this) {}
 
@@ -19,20 +18,7 @@ PtyScanner::~PtyScanner() {
 }
 
 bool PtyScanner::Open(std::string* error) {
-  termios raw{};
-  cfmakeraw(&raw);
-  cfsetispeed(&raw, B9600);
-  cfsetospeed(&raw, B9600);
-  char name[128] = {};
-  if (openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
-    if (error) *error = std::string("openpty: ") + std::strerror(errno);
-    return false;
-  }
-  fcntl(master_, F_SETFD, FD_CLOEXEC);
-  fcntl(slave_, F_SETFD, FD_CLOEXEC);
-  fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-  slave_path_ = name;
-  return true;
+  return sim::OpenRawPty(B9600, master_, slave_, slave_path_, error);
 }
 
 void PtyScanner::OnReadable() {

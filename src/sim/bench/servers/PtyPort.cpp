@@ -1,12 +1,11 @@
 #include "sim/bench/servers/PtyPort.h"
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "sim/RawPty.h"
 
 namespace sim {
 
@@ -15,19 +14,7 @@ PtyPort::~PtyPort() {
 }
 
 bool PtyPort::Open(std::string* error) {
-  termios raw{};
-  cfmakeraw(&raw);
-  cfsetispeed(&raw, B9600);
-  cfsetospeed(&raw, B9600);
-  char name[128] = {};
-  if (openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
-    if (error) *error = std::string("openpty: ") + std::strerror(errno);
-    return false;
-  }
-  fcntl(master_, F_SETFD, FD_CLOEXEC);
-  fcntl(slave_, F_SETFD, FD_CLOEXEC);
-  fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-  path_ = name;
+  if (!sim::OpenRawPty(B9600, master_, slave_, path_, error)) return false;
   context_.watch(master_, [this] { OnReadable(); });
   return true;
 }
