@@ -58,6 +58,22 @@ TEST(SimScpiParser, HeaderForms) {
   EXPECT_TRUE(rfg.Matches(sim::SplitScpiMessage("call:cell:rfg:chan:egsm 62")[0]));
 }
 
+// A header with many optional parts (found by fuzzing) is matched without trying every choice
+// of them: 80 optional parts once hung the parser and shifted past the width of size_t.
+TEST(SimScpiParser, ManyOptionalPartsMatchInPlace) {
+  std::string pattern = "VOLTage";
+  std::string longest = "VOLT";
+  for (int i = 0; i < 80; ++i) {
+    pattern += "[:LEVel]";
+    if (i % 2 == 0) longest += ":LEV";
+  }
+  const sim::ScpiPattern many(pattern);
+  EXPECT_TRUE(many.Matches(sim::SplitScpiMessage("VOLT 1")[0]));
+  EXPECT_TRUE(many.Matches(sim::SplitScpiMessage(longest + " 1")[0]));
+  EXPECT_FALSE(many.Matches(sim::SplitScpiMessage("VOLT:CURR 1")[0]));
+  EXPECT_FALSE(many.Matches(sim::SplitScpiMessage("LEV:VOLT 1")[0]));
+}
+
 class SimInstruments : public ::testing::Test {
  protected:
   void SetUp() override {

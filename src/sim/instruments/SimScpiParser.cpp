@@ -85,7 +85,7 @@ ScpiPattern::ScpiPattern(std::string_view pattern) {
   }
   if (!pattern.empty() && pattern.front() == '*') {
     common_ = true;
-    alternatives_.push_back({Node{Upper(pattern), Upper(pattern)}});
+    nodes_.push_back(Node{Upper(pattern), Upper(pattern)});
     return;
   }
   // Nodes with their optional flag: "[SOURce:]VOLTage[:LEVel]" -> SOURce?, VOLTage, LEVel?
@@ -113,36 +113,35 @@ ScpiPattern::ScpiPattern(std::string_view pattern) {
     parts.push_back({std::string(pattern.substr(i, end - i)), false});
     i = end;
   }
-  size_t optionalCount = 0;
-  for (const Part& p : parts) optionalCount += p.optional;
-  for (size_t mask = 0; mask < (size_t{1} << optionalCount); ++mask) {
-    std::vector<Node> nodes;
-    size_t bit = 0;
-    for (const Part& p : parts) {
-      if (p.optional && !(mask & (size_t{1} << bit++))) continue;
-      std::string shortForm;
-      for (char c : p.name)
-        if (std::isupper(static_cast<unsigned char>(c)) ||
-            std::isdigit(static_cast<unsigned char>(c)))
-          shortForm += c;
-      nodes.push_back({Upper(p.name), shortForm.empty() ? Upper(p.name) : shortForm});
-    }
-    alternatives_.push_back(std::move(nodes));
+  for (const Part& p : parts) {
+    std::string shortForm;
+    for (char c : p.name)
+      if (std::isupper(static_cast<unsigned char>(c)) ||
+          std::isdigit(static_cast<unsigned char>(c)))
+        shortForm += c;
+    nodes_.push_back({Upper(p.name), shortForm.empty() ? Upper(p.name) : shortForm, p.optional});
   }
 }
 
 bool ScpiPattern::Matches(const ScpiUnit& unit) const {
   if (unit.query != query_ || unit.common != common_) return false;
-  for (const std::vector<Node>& nodes : alternatives_) {
-    if (nodes.size() != unit.nodes.size()) continue;
-    bool all = true;
-    for (size_t k = 0; k < nodes.size() && all; ++k) {
-      const std::string n = Upper(unit.nodes[k]);
-      all = n == nodes[k].longForm || n == nodes[k].shortForm;
+  // reach[k]: the unit's first k nodes are matched by the pattern nodes seen so far.
+  const size_t count = unit.nodes.size();
+  std::vector<char> reach(count + 1, 0);
+  reach[0] = 1;
+  for (const Node& node : nodes_) {
+    std::vector<char> next(count + 1, 0);
+    for (size_t k = 0; k <= count; ++k) {
+      if (!reach[k]) continue;
+      if (node.optional) next[k] = 1;
+      if (k < count) {
+        const std::string n = Upper(unit.nodes[k]);
+        if (n == node.longForm || n == node.shortForm) next[k + 1] = 1;
+      }
     }
-    if (all) return true;
+    reach.swap(next);
   }
-  return false;
+  return reach[count] != 0;
 }
 
 }  // namespace sim

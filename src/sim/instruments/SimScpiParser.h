@@ -32,8 +32,11 @@ class ScpiPattern {
   struct Node {
     std::string longForm;   // upper case
     std::string shortForm;  // upper case
+    bool optional = false;
   };
-  std::vector<std::vector<Node>> alternatives_;
+  // Matched in place, not expanded into every choice of the optional nodes: a header with many
+  // optional parts would otherwise cost 2^n alternatives.
+  std::vector<Node> nodes_;
   bool query_ = false;
   bool common_ = false;
 };
