@@ -75,6 +75,7 @@ CTesmiraApp::CTesmiraApp(int& argc, char** argv) : QApplication(argc, argv) {
 
 CTesmiraApp::~CTesmiraApp() {
   frame_.reset();
+  loop_.busyWaitAbort = nullptr;
   doc_.reset();
 }
 
@@ -92,6 +93,8 @@ bool CTesmiraApp::InitInstance() {
   if (splashMs > 0) splash.ShowFor(splashMs);
 
   doc_ = std::make_unique<CTesmiraDoc>(loop_, &notifier_);
+  // A handset adapter unplugged mid-step: the step's wait ends and the loss reaches the window.
+  loop_.busyWaitAbort = [doc = doc_.get()] { return doc->Comm().Lost(); };
   context_ =
       std::make_unique<StationContext>(StationContext{loop_, doc_->Comm(), notifier_, modal_});
   frame_ = std::make_unique<CMainFrame>(*doc_, *context_);

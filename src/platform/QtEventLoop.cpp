@@ -71,6 +71,7 @@ void QtEventLoop::BusyWait(uint32_t ms) {
     lastPaint = now;
     const uint32_t elapsed = now - start;
     if (elapsed > ms) break;
+    if (busyWaitAbort && busyWaitAbort()) break;
     const uint32_t left = ms + 1 - elapsed;
     std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, BUSY_SLICE_MS)));
   }

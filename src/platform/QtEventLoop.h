@@ -39,6 +39,10 @@ class QtEventLoop : public QObject, public EventLoop {
   // One slice of a blocking wait elsewhere (instrument I/O): paints as BusyWait does.
   void KeepPainting();
 
+  // Ends a busy wait early once it holds (looked at every slice): the station's waits are for a
+  // handset, and waiting out seconds for a port that has gone helps no one.
+  std::function<bool()> busyWaitAbort;
+
   void Quit() { quit_ = true; }
   bool Waiting() const { return busy_ > 0; }  // inside BusyWait
   // Longest stretch of a BusyWait without a chance to repaint, in ms (measurement).

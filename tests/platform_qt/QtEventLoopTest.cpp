@@ -86,6 +86,21 @@ TEST_F(QtEventLoopTest, BusyWaitDispatchesNothing) {
   loop.KillTimer(&r, 1);
 }
 
+TEST_F(QtEventLoopTest, BusyWaitEndsEarlyWhenAskedToAndStillHoldsWhatArrived) {
+  QtEventLoop loop;
+  bool posted = false;
+  loop.Post([&] { posted = true; });
+  const uint32_t start = loop.TickCount();
+  loop.busyWaitAbort = [&] { return loop.TickCount() - start >= 30; };
+  loop.BusyWait(5000);
+  const uint32_t took = loop.TickCount() - start;
+  EXPECT_GE(took, 30u);
+  EXPECT_LT(took, 1000u);
+  EXPECT_FALSE(posted);  // the wait ended early, but it still dispatched nothing
+  loop.busyWaitAbort = nullptr;
+  ASSERT_TRUE(PumpUntil(loop, [&] { return posted; }));
+}
+
 TEST_F(QtEventLoopTest, SendSyncRunsOnLoopThreadAndBlocksCaller) {
   QtEventLoop loop;
   const auto loopThread = std::this_thread::get_id();
