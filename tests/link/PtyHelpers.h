@@ -116,6 +116,10 @@ class PtyFarEnd {
     master_ = -1;
   }
 
+  // The line is hung up while its far end stays, as a USB adapter's driver does when unplugged:
+  // every open descriptor of the slave then reads 0. Needs CAP_SYS_ADMIN; false when refused.
+  bool VHangup() { return ioctl(slave_, TIOCVHANGUP) == 0; }
+
  private:
   int master_ = -1;
   int slave_ = -1;

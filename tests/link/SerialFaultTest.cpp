@@ -26,9 +26,9 @@ constexpr uint32_t ANSWER_TIMEOUT_MS = 400;
 
 using Bytes = std::vector<uint8_t>;
 
-// One step of the far end: bytes to write, a pause, or the hang-up.
+// One step of the far end: bytes to write, a pause, the far end closing, or the line hung up.
 struct Act {
-  enum Kind { WRITE, PAUSE, HANGUP } kind;
+  enum Kind { WRITE, PAUSE, HANGUP, VHANGUP } kind;
   Bytes bytes;
   int ms = 0;
 };
@@ -40,6 +40,15 @@ Act Pause(int ms) {
 }
 Act Hangup() {
   return {Act::HANGUP, {}, 0};
+}
+Act VHangup() {
+  return {Act::VHANGUP, {}, 0};
+}
+
+// Whether this process may hang up a line (the superuser's capability): probed on a spare one.
+bool CanHangUpLines() {
+  PtyFarEnd probe;
+  return probe.VHangup();
 }
 
 const Bytes GOOD = {0x02, 0x14, 0x54, 0x00, 0x06, 0x52, 0x02};
@@ -133,6 +142,15 @@ std::vector<FaultCase> Cases() {
        {"timeout", "ANSWER_OK"}},
       {"hang-up (EIO)", {Write({0x02, 0x14}), Pause(50), Hangup()}, {"lost"}},
   };
+  // A pseudo-terminal whose far end closes reads EIO; a hung-up line (a USB adapter unplugged)
+  // reads 0. Both are the device gone.
+  if (CanHangUpLines()) {
+    cases.push_back(
+        {"read of 0 after a hang-up", {Write({0x02, 0x14}), Pause(50), VHangup()}, {"lost"}});
+  } else {
+    std::printf(
+        "[ fault    ] read of 0 after a hang-up: not run, hanging up a line is refused here\n");
+  }
   // More than 4096 bytes: the frame keeps its first 4096 (the closing marker is not among them,
   // so not executed); the answer after it is received whole. The slow line outlasts the answer
   // time-out.
@@ -168,9 +186,12 @@ TEST(SerialFaultMatrix, EachFaultGetsItsReaction) {
       for (const Act& act : c.script) {
         if (act.kind == Act::WRITE) far.Write(act.bytes);
         if (act.kind == Act::PAUSE) std::this_thread::sleep_for(std::chrono::milliseconds(act.ms));
-        if (act.kind == Act::HANGUP) {
+        if (act.kind == Act::HANGUP || act.kind == Act::VHANGUP) {
           hungUpAt = std::chrono::steady_clock::now();
-          far.Hangup();
+          if (act.kind == Act::HANGUP) far.Hangup();
+          if (act.kind == Act::VHANGUP) {
+            EXPECT_TRUE(far.VHangup());
+          }
         }
       }
     });
