@@ -81,6 +81,11 @@ struct FailureCase {
   bool handsetTouched;  // a handset command went out before the failure
 };
 
+// Its name in ctest's listing and in a failure, not the bytes of the struct.
+void PrintTo(const FailureCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class ScanFailureTest : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(ScanFailureTest, EndsAtItsStepWithItsMessageAndWritesNothing) {
