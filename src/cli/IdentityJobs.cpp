@@ -110,6 +110,8 @@ const char* StepName(ScanStep step) {
       return "write region";
     case ScanStep::QUIT:
       return "quit";
+    case ScanStep::PORT_LOST:
+      return "handset port lost";
   }
   return "?";
 }

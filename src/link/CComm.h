@@ -44,7 +44,7 @@ class CComm : public Port {
   bool Close() override;
   bool IsOpen() const override { return open_.load(std::memory_order_acquire); }
   // The device went away since the last Open (any thread may ask; Open and Close clear it).
-  bool Lost() const { return lost_.load(std::memory_order_acquire); }
+  bool Lost() const override { return lost_.load(std::memory_order_acquire); }
   void Purge() override;
   void SetOwner(PortOwner* owner) override { owner_ = owner; }
   PortOwner* Owner() const override { return owner_; }

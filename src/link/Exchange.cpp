@@ -45,6 +45,7 @@ void Exchange::TransmitFrame() {
   PutTxByte(FRAME_MARKER);
   for (uint16_t i = 0; i < send_length_; ++i) PutTxByte(send_buffer_[i]);
   if (client_.MayArmTimers()) {
+    armed_on_open_port_ = port_.IsOpen();
     loop_.SetTimer(this, TIMER_POLL, POLL_PERIOD_MS);
     loop_.SetTimer(this, TIMER_ANSWER, answer_timeout_ms_);
   }
@@ -73,6 +74,7 @@ void Exchange::PutTxByte(uint8_t byte) {
 }
 
 void Exchange::OnPortLost() {
+  armed_on_open_port_ = false;
   StopTimers();
   client_.OnPortLost(*this);
 }
@@ -88,6 +90,10 @@ void Exchange::OnCommData() {
 }
 
 void Exchange::OnTimer(int id) {
+  if ((id == TIMER_POLL || id == TIMER_ANSWER) && armed_on_open_port_ && port_.Lost()) {
+    OnPortLost();
+    return;
+  }
   if (id == TIMER_POLL) {
     while (ring_read_ != ring_write_) ProcessRxByte();
   } else if (id == TIMER_ANSWER) {

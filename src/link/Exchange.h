@@ -57,6 +57,8 @@ class Exchange : public PortOwner, public TimerClient {
   // so the ring always holds the newest ones in order.
   void OnCommData() override;
   void OnPortLost() override;  // kills both timers, then tells the client
+  // A loss reaches only the port's owner of the moment: the poll or answer timer of an exchange
+  // armed on the open port before it was lost ends in OnPortLost as well, never in a time-out.
   void OnTimer(int id) override;
   void ProcessRxByte();  // one byte of the ring through the receive rule
   AnswerClass CheckAnswer();
@@ -119,4 +121,7 @@ class Exchange : public PortOwner, public TimerClient {
 
   uint8_t last_opcode_ = 0;
   uint8_t answer_opcode_ = 0;
+  // The timers were armed for a frame that went out on an open port. One armed on a closed
+  // port keeps its time-out: that is how a press on a closed link is reported.
+  bool armed_on_open_port_ = false;
 };

@@ -27,6 +27,8 @@ class Port {
   virtual bool Open(int portNumber, uint32_t baud) = 0;  // success at once when already open
   virtual bool Close() = 0;                              // always true
   virtual bool IsOpen() const = 0;
+  // The device went away since the last Open (the port reports closed meanwhile).
+  virtual bool Lost() const { return false; }
   virtual void Purge() = 0;  // drop what the driver holds in both directions
   virtual void SetOwner(PortOwner* owner) = 0;
   virtual PortOwner* Owner() const = 0;

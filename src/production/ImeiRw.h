@@ -56,7 +56,8 @@ enum class ScanStep {
   COMPARE_IMEI,
   SW_VERSION,
   WRITE_REGION,
-  QUIT,  // the program is closing
+  QUIT,       // the program is closing
+  PORT_LOST,  // the handset's port went away during the scan
 };
 
 struct ScanResult {
@@ -132,8 +133,10 @@ class CImeiRw : private ExchangeClient {
   void DecodeOk(Exchange& ex);
 
   bool Send(const std::string& line);
-  // A wait of the scan; QUIT as well when the window went away meanwhile.
+  // A wait of the scan; QUIT as well when the window went away meanwhile, LOST when the
+  // handset's port went away since the scan began.
   WaitEnd Wait(uint32_t ms, const bool* flag = nullptr);
+  bool HandsetLostDuringScan() const { return !lost_before_scan_ && handset_.Lost(); }
   bool MayUseButtons() const { return !scanning_; }
   void Message(const std::string& text) { notifier_.Message(text); }
   void ShowImeiFields(ImeiField first, const std::string& imei);
@@ -167,6 +170,8 @@ class CImeiRw : private ExchangeClient {
   std::string code_;
   bool scanning_ = false;
   bool abandoned_ = false;
+  // A port lost before SCAN is a closed link, reported as the first step that needs it.
+  bool lost_before_scan_ = false;
 
   std::unique_ptr<Port> scanner_port_;
   std::unique_ptr<Scanner> scanner_;

@@ -51,9 +51,13 @@ ScanResult CImeiRw::Scan() {
 }
 
 WaitEnd CImeiRw::Wait(uint32_t ms, const bool* flag) {
-  const WaitEnd end =
-      flag == nullptr ? PumpWait(loop_, ms) : PumpWait(loop_, ms, [flag] { return *flag; });
-  return abandoned_ ? WaitEnd::QUIT : end;
+  // The loss ends the wait at once: what the handset did not answer by then it never will.
+  const WaitEnd end = PumpWait(loop_, ms, [this, flag] {
+    return (flag != nullptr && *flag) || HandsetLostDuringScan() || abandoned_;
+  });
+  if (abandoned_) return WaitEnd::QUIT;
+  if (HandsetLostDuringScan()) return WaitEnd::LOST;
+  return end;
 }
 
 ScanResult CImeiRw::RunScan() {
@@ -63,6 +67,13 @@ ScanResult CImeiRw::RunScan() {
     result.failedStep = step;
     return result;
   };
+  // A wait cut short by a quit or by the handset's loss ends the scan without a message of its
+  // own: the program is closing, or the port has told the operator.
+  auto cut = [](WaitEnd end) { return end == WaitEnd::QUIT || end == WaitEnd::LOST; };
+  auto cutStep = [](WaitEnd end) {
+    return end == WaitEnd::LOST ? ScanStep::PORT_LOST : ScanStep::QUIT;
+  };
+  lost_before_scan_ = handset_.Lost();
 
   // 1-2
   imei_event_ = false;
@@ -83,10 +94,17 @@ ScanResult CImeiRw::RunScan() {
   port.SetQueueMode(true);
   if (!ScannerCommand(SCANNER_BCLR, 5, SCANNER_WAIT_MS)) {
     port.SetQueueMode(false);
+    if (HandsetLostDuringScan()) return fail(ScanStep::PORT_LOST, nullptr);
     if (scanner_->QuitAsked()) return fail(ScanStep::QUIT, nullptr);
     return fail(ScanStep::CLEAR_SCANNER, imeimsg::SCAN_ERROR);
   }
   if (!ScannerCommand(SCANNER_LON, 4, SCANNER_WAIT_MS)) {
+    if (HandsetLostDuringScan() && !abandoned_) {
+      // The scanner is still there: its reading is stopped as after a failed read.
+      ScannerCommand(SCANNER_LOFF, 5, 0);
+      port.SetQueueMode(false);
+      return fail(ScanStep::PORT_LOST, nullptr);
+    }
     if (scanner_->QuitAsked()) {
       port.SetQueueMode(false);
       return fail(ScanStep::QUIT, nullptr);
@@ -113,18 +131,18 @@ ScanResult CImeiRw::RunScan() {
   // 8-10: write, read back, compare.
   Send(identity::ImeiWriteLine(imei));
   WaitEnd end = Wait(IMEI_WRITE_WAIT_MS, &imei_event_);
-  if (end == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
+  if (cut(end)) return fail(cutStep(end), nullptr);
   if (end != WaitEnd::FLAG) return fail(ScanStep::WRITE_IMEI, imeimsg::IMEI_NOT_WRITTEN);
 
-  if (Wait(SETTLE_MS) == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
+  if (end = Wait(SETTLE_MS); cut(end)) return fail(cutStep(end), nullptr);
   imei_event_ = false;
   imei_readback_.clear();
   Send("str 60");
   end = Wait(IMEI_READ_WAIT_MS, &imei_event_);
-  if (end == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
+  if (cut(end)) return fail(cutStep(end), nullptr);
   if (end != WaitEnd::FLAG) return fail(ScanStep::READ_IMEI, imeimsg::IMEI_NOT_READ);
 
-  if (Wait(SETTLE_MS) == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
+  if (end = Wait(SETTLE_MS); cut(end)) return fail(cutStep(end), nullptr);
   if (imei_readback_.compare(0, identity::IMEI_DIGITS, imei) != 0) {
     return fail(ScanStep::COMPARE_IMEI, imeimsg::IMEI_MISMATCH);
   }
@@ -134,7 +152,7 @@ ScanResult CImeiRw::RunScan() {
   // 11: the software version of this handset, asked for now, against the reference file.
   sw_version_fresh_ = false;
   Send("str 10");
-  if (Wait(VERSION_WAIT_MS) == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
+  if (end = Wait(VERSION_WAIT_MS); cut(end)) return fail(cutStep(end), nullptr);
   if (!VersionMatchesReference()) {
     return fail(ScanStep::SW_VERSION, imeimsg::SW_VERSION_MISMATCH);
   }
@@ -144,9 +162,9 @@ ScanResult CImeiRw::RunScan() {
   const std::string region = view_->Text(ImeiField::REGION_COMBO);
   if (const auto line = identity::RegionWriteLine(region)) Send(*line);
   end = Wait(REGION_WAIT_MS, &region_flag_);
-  if (end == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
+  if (cut(end)) return fail(cutStep(end), nullptr);
   if (end != WaitEnd::FLAG) return fail(ScanStep::WRITE_REGION, imeimsg::REGION_NOT_WRITTEN);
-  if (Wait(SETTLE_MS) == WaitEnd::QUIT) return fail(ScanStep::QUIT, nullptr);
+  if (end = Wait(SETTLE_MS); cut(end)) return fail(cutStep(end), nullptr);
   layout_code_ = identity::RegionCode(region);
 
   // 14-16
@@ -171,7 +189,7 @@ bool CImeiRw::OpenScanner() {
     }
     scanner_port_ = std::move(port);
     scanner_ = std::make_unique<Scanner>(loop_, *scanner_port_, notifier_);
-    scanner_->SetStopCheck([this] { return abandoned_; });
+    scanner_->SetStopCheck([this] { return abandoned_ || HandsetLostDuringScan(); });
   }
   if (!scanner_port_->Open(Scanner::PORT_NUMBER, Scanner::BAUD)) {
     Message(imeimsg::PORT_ALREADY_OPEN);

@@ -33,8 +33,10 @@ bool Scanner::SendScannerCommand(const char* text, size_t count, uint32_t waitMs
     trace += std::to_string(send_count_) + "\n";
     DebugLog(trace);
     (void)written;  // a write that did not go out is seen as no answer
-    // The wait runs its full length: the answer line may still be coming in.
-    if (PumpWait(loop_, waitMs) == WaitEnd::QUIT || (stop_ && stop_())) {
+    // The wait runs its full length: the answer line may still be coming in. A stop ends it
+    // at once.
+    const WaitEnd end = stop_ ? PumpWait(loop_, waitMs, stop_) : PumpWait(loop_, waitMs);
+    if (end == WaitEnd::QUIT || (stop_ && stop_())) {
       quit_ = true;
       return false;
     }

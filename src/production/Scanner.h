@@ -35,7 +35,8 @@ class Scanner {
   size_t LineLength() const { return line_length_; }
   ScannerLineKind LastKind() const { return last_kind_; }
   bool QuitAsked() const { return quit_; }  // a wait ended because the program is closing
-  // Asked after every wait: true ends the exchange as a quit does (its window went away).
+  // Asked during every wait: true ends the exchange at once as a quit does (its window went
+  // away, the handset's port was lost).
   void SetStopCheck(std::function<bool()> stop) { stop_ = std::move(stop); }
 
   Port& GetPort() { return port_; }

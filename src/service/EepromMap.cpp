@@ -127,6 +127,12 @@ void EepromMap::DecodeAnswer(Exchange& ex) {
   }
 }
 
+// The dump ends where it is: the listed blocks stay (and go on to the file), the port has told
+// the operator, and no "serial comm error" follows for a device that is gone.
+void EepromMap::OnPortLost(Exchange& /*ex*/) {
+  reading_ = false;
+}
+
 void EepromMap::OnAnswerTimeout(Exchange& ex) {
   ex.StopTimers();
   reading_ = false;

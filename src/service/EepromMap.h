@@ -43,7 +43,8 @@ class EepromMap : private ExchangeClient {
   void Clear();  // "CLEAR": list empty, counter 0; a dump under way ends here
 
   int Counter() const { return counter_; }
-  // A dump is under way: from "READ" until "reading End", a time-out or "CLEAR".
+  // A dump is under way: from "READ" until "reading End", a time-out, "CLEAR" or the loss of
+  // the port.
   bool Reading() const { return reading_; }
   // Blocks listed but not yet in the result file (it could not be written); each goes out,
   // in order, before the next block's record.
@@ -58,6 +59,7 @@ class EepromMap : private ExchangeClient {
   void WriteRecords();
   void DecodeAnswer(Exchange& ex) override;
   void OnAnswerTimeout(Exchange& ex) override;
+  void OnPortLost(Exchange& ex) override;
 
   Port& port_;
   Notifier& notifier_;

@@ -224,6 +224,11 @@ void GsmRamp::DecodeSuccess(const uint8_t* frame, size_t length) {
   }
 }
 
+// As the time-out leaves it, without "No response": the port has told the operator.
+void GsmRamp::OnPortLost(Exchange& /*ex*/) {
+  command_window_ = false;
+}
+
 void GsmRamp::OnAnswerTimeout(Exchange& ex) {
   ex.StopTimers();
   // A line of the command window that got no answer must not keep the next level change

@@ -68,6 +68,7 @@ class GsmRamp : private ExchangeClient {
  private:
   void DecodeAnswer(Exchange& ex) override;
   void OnAnswerTimeout(Exchange& ex) override;
+  void OnPortLost(Exchange& ex) override;
   void DecodeSuccess(const uint8_t* frame, size_t length);
   bool SendChecked(const std::string& line);  // false, and the message, when the link is closed
   void SendUnchecked(const std::string& line);

@@ -173,6 +173,12 @@ void LogicTest::DecodeAnswer(Exchange& ex) {
   }
 }
 
+// What the result field showed came from a handset that is gone now; a stop leaves no timer.
+void LogicTest::OnPortLost(Exchange& /*ex*/) {
+  loop_.KillTimer(&exchange_, TIMER_RESULT_CLEAR);
+  view_.SetResult("");
+}
+
 void LogicTest::OnOtherTimer(int id) {
   if (id == TIMER_RESULT_CLEAR) view_.SetResult("");
 }

@@ -87,6 +87,7 @@ class LogicTest : private ExchangeClient {
   void DecodeAnswer(Exchange& ex) override;
   void OnAnswerTimeout(Exchange& ex) override { ex.StopTimers(); }
   void OnOtherTimer(int id) override;
+  void OnPortLost(Exchange& ex) override;
 
   EventLoop& loop_;
   Port& port_;

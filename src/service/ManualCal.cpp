@@ -60,6 +60,13 @@ void ManualCal::DecodeAnswer(Exchange& ex) {
   }
 }
 
+// The port told the operator; the line awaiting its answer gets no "No Response" of its own.
+void ManualCal::OnPortLost(Exchange& /*ex*/) {
+  if (outcome_ == Outcome::PENDING || outcome_ == Outcome::OTHER_ANSWER) {
+    outcome_ = Outcome::PORT_LOST;
+  }
+}
+
 void ManualCal::OnAnswerTimeout(Exchange& ex) {
   Write(NO_RESPONSE_LINE);
   ex.StopTimers();

@@ -25,7 +25,7 @@ class ManualCal : private ExchangeClient {
   static constexpr uint32_t ANSWER_TIMEOUT_MS = 3000;
 
   // What became of the last line sent.
-  enum class Outcome { NONE, PENDING, ANSWERED, OTHER_ANSWER, NO_RESPONSE, NOT_SENT };
+  enum class Outcome { NONE, PENDING, ANSWERED, OTHER_ANSWER, NO_RESPONSE, NOT_SENT, PORT_LOST };
 
   ManualCal(EventLoop& loop, Port& port, Notifier& notifier, ManualCalView& view,
             uint32_t answerTimeoutMs = ANSWER_TIMEOUT_MS);
@@ -45,6 +45,7 @@ class ManualCal : private ExchangeClient {
  private:
   void DecodeAnswer(Exchange& ex) override;
   void OnAnswerTimeout(Exchange& ex) override;
+  void OnPortLost(Exchange& ex) override;
   void Write(const std::string& text);
 
   Notifier& notifier_;

@@ -13,17 +13,28 @@ bool SimPort::Open(int portNumber, uint32_t baud) {
   if (open_) return true;
   if (failOpen || baud == 0) return false;
   open_ = true;
+  lost_ = false;
   port_number_ = portNumber;
   baud_ = baud;
   return true;
 }
 
 bool SimPort::Close() {
+  lost_ = false;
   if (open_) {
     open_ = false;
     ++epoch_;  // what was still on the wire is lost with the handle
   }
   return true;
+}
+
+void SimPort::DeviceLost() {
+  if (!open_) return;
+  Close();
+  lost_ = true;
+  loop_.Post([this, epoch = epoch_] {
+    if (lost_ && epoch == epoch_ && owner_ != nullptr) owner_->OnPortLost();
+  });
 }
 
 uint64_t SimPort::WireTimeUs(size_t bytes) const {

@@ -32,6 +32,7 @@ class SimPort : public Port {
   bool Open(int portNumber, uint32_t baud) override;
   bool Close() override;
   bool IsOpen() const override { return open_; }
+  bool Lost() const override { return lost_; }
   void Purge() override { ++purges; }
   void SetOwner(PortOwner* owner) override { owner_ = owner; }
   PortOwner* Owner() const override { return owner_; }
@@ -43,6 +44,10 @@ class SimPort : public Port {
   // Far end side: bytes leave the device now and arrive at the station after wire time.
   void DeviceSend(const uint8_t* data, size_t count);
   void DeviceSend(const std::vector<uint8_t>& data) { DeviceSend(data.data(), data.size()); }
+  // The device goes away (adapter unplugged) as the serial port object reports it: closed and
+  // lost at once, what was on the wire gone, the owner's OnPortLost at the next turn of the
+  // loop unless the port was closed or opened again meanwhile.
+  void DeviceLost();
 
   uint32_t Baud() const { return baud_; }
   int PortNumber() const { return port_number_; }
@@ -63,6 +68,7 @@ class SimPort : public Port {
   SimFarEnd* far_end_ = nullptr;
   PortOwner* owner_ = nullptr;
   bool open_ = false;
+  bool lost_ = false;
   bool queue_mode_ = false;
   int port_number_ = 0;
   uint32_t baud_ = 115200;
