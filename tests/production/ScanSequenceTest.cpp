@@ -400,3 +400,79 @@ TEST(ScanSequenceTest, AbandonedDuringItsScanTheLogicEndsQuietlyAndGoesAway) {
 }
 
 }  // namespace
+
+namespace {
+
+// The handset's port lost at some moment of a scan: the scan ends at once, without a message
+// of its own (the port's names it), writes no record, prints no label and sends the handset
+// nothing more; no time-out message of the lost port follows.
+struct LossMoment {
+  const char* name;
+  uint64_t atMs;        // from the press of "SCAN"
+  bool handsetSilent;   // the loss comes while an answer is awaited that would never come
+  bool scannerStopped;  // "LOFF" goes to the scanner, which is still there
+};
+
+class ScanPortLossTest : public ::testing::TestWithParam<LossMoment> {};
+
+TEST_P(ScanPortLossTest, EndsAtOnceWithoutRecordLabelOrMessage) {
+  const LossMoment& c = GetParam();
+  Station st;
+  st.scannerModel.codes = {"350000001234565"};
+  st.bench.faults.silentHandset = c.handsetSilent;
+  const uint64_t start = st.loop.Now();
+  size_t requestsAtLoss = 0;
+  size_t writesAtLoss = 0;
+  st.loop.After(c.atMs, [&] {
+    writesAtLoss = st.handsetPort.writes.size();
+    st.handsetPort.DeviceLost();
+    requestsAtLoss = st.requests.size();
+  });
+  const ScanResult r = st.rw.Scan();
+  const uint64_t took = st.loop.Now() - start;
+  EXPECT_EQ(r.failedStep, ScanStep::PORT_LOST);
+  EXPECT_FALSE(r.completed);
+  EXPECT_FALSE(r.recordWritten);
+  EXPECT_FALSE(r.labelPrinted);
+  EXPECT_LT(took, c.atMs + 100);
+  EXPECT_FALSE(st.rw.Scanning());
+  EXPECT_EQ(st.view.scanning, (std::vector<bool>{true, false}));
+  st.loop.RunFor(10000);
+  EXPECT_EQ(st.notifier.messages, Messages{});
+  EXPECT_FALSE(st.ResultsExist());
+  EXPECT_EQ(st.Printed(), "");
+  EXPECT_EQ(st.handsetPort.writes.size(), writesAtLoss);
+  EXPECT_LE(st.requests.size(), requestsAtLoss + 1);  // a frame on the wire at the loss
+  const auto& commands = st.scannerModel.commands;
+  EXPECT_EQ(!commands.empty() && commands.back() == "LOFF", c.scannerStopped);
+}
+
+const LossMoment LOSS_MOMENTS[] = {
+    {"ClearingTheScanner", 500, false, false},
+    {"ScannerReading", 1500, false, true},
+    {"ImeiWriteUnanswered", 2500, true, false},
+    {"VersionWait", 2800, false, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Moments, ScanPortLossTest, ::testing::ValuesIn(LOSS_MOMENTS),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A port lost before "SCAN" is a closed link: the scan reports it where it first needs the
+// handset, as it always has; the next scan after reconnecting works.
+TEST(ScanSequenceTest, PortLostBeforeTheScanIsAClosedLinkAndReconnectingHelps) {
+  Station st;
+  st.scannerModel.codes = {"350000001234565", "350000001234573"};
+  st.handsetPort.DeviceLost();
+  st.loop.RunFor(10);
+  const ScanResult lost = st.rw.Scan();
+  EXPECT_EQ(lost.failedStep, ScanStep::WRITE_IMEI);
+  EXPECT_EQ(st.notifier.messages, Messages{imeimsg::IMEI_NOT_WRITTEN});
+  st.notifier.messages.clear();
+  ASSERT_TRUE(st.handsetPort.Open(1, 115200));
+  const ScanResult again = st.rw.Scan();
+  EXPECT_TRUE(again.completed);
+  EXPECT_EQ(again.imei, "350000001234573");
+  EXPECT_EQ(st.notifier.messages, Messages{});
+}
+
+}  // namespace
