@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "link/Bcommand.h"
+#include "platform/Notifier.h"
 
 Exchange::Exchange(EventLoop& loop, Port& port, ExchangeClient& client, uint32_t answerTimeoutMs)
     : loop_(loop), port_(port), client_(client), answer_timeout_ms_(answerTimeoutMs) {}
@@ -76,6 +77,7 @@ void Exchange::PutTxByte(uint8_t byte) {
 void Exchange::OnPortLost() {
   armed_on_open_port_ = false;
   StopTimers();
+  DebugLog("exchange stopped: its port was lost");
   client_.OnPortLost(*this);
 }
 

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "platform/AppendFile.h"
+#include "platform/Notifier.h"
 #include "production/IdentityCodec.h"
 #include "production/ImeiRw.h"
 #include "production/ImeiRwMessages.h"
@@ -42,6 +43,7 @@ ScanResult CImeiRw::Scan() {
   TakePort();
   const ScanResult result = RunScan();
   scanning_ = false;
+  if (result.failedStep == ScanStep::PORT_LOST) DebugLog("scan ended: the handset port was lost");
   if (abandoned_) {
     delete this;  // its window is gone; nothing of this object is touched after
     return result;
