@@ -136,6 +136,12 @@ void QtEventLoop::RunQueued() {
       if (queue_.empty()) return;
       item = std::move(queue_.front());
       queue_.pop_front();
+      // A call that opens a message box runs a loop of its own until the box is closed: what
+      // was queued behind it (a lost port's stop after its message) runs in that loop meanwhile.
+      if (!queue_.empty() && !wake_posted_) {
+        wake_posted_ = true;
+        QCoreApplication::postEvent(this, new QEvent(WAKE_EVENT));
+      }
     }
     if (item.fn) {
       item.fn();

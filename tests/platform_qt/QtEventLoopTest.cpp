@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -168,6 +169,31 @@ TEST_F(QtEventLoopTest, HeldTimerCountsOnceAndAKilledOneNotAtAll) {
   loop.PumpMessages();
   EXPECT_EQ(std::count(order.begin(), order.end(), 2), 0);
   EXPECT_GE(std::count(order.begin(), order.end(), 1), 1);
+}
+
+// A posted call that runs a loop of its own (a message box) does not hold back the calls
+// posted after it: they run inside that loop, in order.
+TEST_F(QtEventLoopTest, CallsPostedBehindANestedLoopRunInsideIt) {
+  QtEventLoop loop;
+  std::vector<int> order;
+  bool nestedDone = false;
+  loop.Post([&] {
+    order.push_back(1);
+    QEventLoop nested;
+    QTimer::singleShot(2000, &nested, &QEventLoop::quit);  // the deadline
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (order.size() >= 3) nested.quit();
+    });
+    poll.start(1);
+    nested.exec();
+    order.push_back(4);
+    nestedDone = true;
+  });
+  loop.Post([&] { order.push_back(2); });
+  loop.Post([&] { order.push_back(3); });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return nestedDone; }));
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
 }
 
 }  // namespace
