@@ -122,6 +122,25 @@ TEST(ImeiRwButtonsTest, RegionWithoutSelectionOrClosedLinkSendsNothing) {
   EXPECT_EQ(st.notifier.messages, Messages{});  // a closed link: the buttons do nothing
 }
 
+// A button's request awaiting its answer when the handset's port is lost: no "No Response"
+// follows (the port's message is the one), the timers are gone, and the buttons send nothing.
+TEST(ImeiRwButtonsTest, PortLostWhileAButtonWaitsEndsWithoutATimeOut) {
+  Station st;
+  st.bench.faults.silentHandset = true;
+  st.rw.ReadImei();
+  st.loop.RunFor(1000);
+  ASSERT_TRUE(st.loop.TimerArmed(&st.rw.GetExchange(), TIMER_ANSWER));
+  const size_t sent = st.handsetPort.writes.size();
+  st.handsetPort.DeviceLost();
+  st.loop.RunFor(1);
+  EXPECT_FALSE(st.loop.TimerArmed(&st.rw.GetExchange(), TIMER_ANSWER));
+  EXPECT_FALSE(st.loop.TimerArmed(&st.rw.GetExchange(), TIMER_POLL));
+  st.rw.ReadSwVersion();
+  st.loop.RunFor(10000);
+  EXPECT_EQ(st.notifier.messages, Messages{});
+  EXPECT_EQ(st.handsetPort.writes.size(), sent);
+}
+
 TEST(ImeiRwButtonsTest, FaultyAnswersAreReported) {
   {
     Station st;  // no answer

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "sim/Bench.h"
+#include "sim/ScannerSim.h"
 #include "sim/SimLoop.h"
 #include "sim/bench/BenchService.h"
 #include "sim/instruments/SimSupply.h"
@@ -127,6 +128,42 @@ TEST(BenchControls, StopsWatchingItsPipeWhenDestroyed) {
   ASSERT_GE(b.watched_fd, 0);
   b.controls.reset();
   EXPECT_FALSE(b.on_readable);
+}
+
+// The scanner's next code from the panel: the next read gives it, a code typed again before
+// that read replaces it, the command line's codes follow; what a barcode cannot carry is refused.
+TEST(BenchControls, TheScannersNextCodeIsWhatTheNextReadGives) {
+  PanelBench b;
+  EXPECT_FALSE(b.controls->Snapshot().haveScanner);
+  EXPECT_TRUE(b.controls->SetScannerNextCode("350000001234565"));
+  b.BenchThreadWakes();  // no scanner on this bench: nothing to change, nothing breaks
+  EXPECT_FALSE(b.controls->Snapshot().haveScanner);
+
+  sim::ScannerModel scanner(7);
+  scanner.codes = {"from-the-command-line"};
+  b.context.scanner = &scanner;
+  b.controls->SetScannerNextCode("350000001234565");
+  b.BenchThreadWakes();
+  EXPECT_EQ(b.controls->Snapshot().scannerNextCode, "350000001234565");
+  EXPECT_TRUE(b.controls->Snapshot().haveScanner);
+  b.controls->SetScannerNextCode("G10000001234565");  // typed again before the read
+  b.BenchThreadWakes();
+  EXPECT_EQ(scanner.TakeCode(), "G10000001234565");
+  b.controls->SetScannerNextCode("350000001234573");  // after the read: read next again
+  b.BenchThreadWakes();
+  EXPECT_EQ(scanner.TakeCode(), "350000001234573");
+  EXPECT_EQ(scanner.TakeCode(), "from-the-command-line");
+  b.controls->Refresh();
+  EXPECT_EQ(b.controls->Snapshot().scannerNextCode, scanner.NextCode());  // a made-up one
+
+  for (const std::string& bad : {std::string(), std::string(33, '3'), std::string("35\r0"),
+                                 std::string("35\xC3\xA9"), std::string("a\tb")}) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(b.controls->SetScannerNextCode(bad));
+  }
+  EXPECT_TRUE(b.controls->SetScannerNextCode(std::string(32, '3')));
+  b.BenchThreadWakes();
+  EXPECT_EQ(scanner.codes, (std::deque<std::string>{std::string(32, '3')}));
 }
 
 }  // namespace

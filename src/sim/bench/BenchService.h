@@ -12,6 +12,10 @@
 #include "sim/Bench.h"
 #include "sim/SimLoop.h"
 
+namespace sim {
+struct ScannerModel;
+}
+
 // tesmira-bench runs every simulated device on one thread: a SimLoop driven by the real clock,
 // plus file-descriptor watches (pty master, listening and client sockets). Each device family
 // registers a service that starts itself on this context and announces how to reach it.
@@ -39,6 +43,7 @@ struct BenchContext {
   std::vector<std::string> scannerCodes{};
   std::string scannerFault{};
   std::string printerPath{};
+  sim::ScannerModel* scanner = nullptr;  // set by the scanner service once it runs
   bool Wants(const std::string& transport) const {
     for (const auto& t : transports)
       if (t == transport) return true;

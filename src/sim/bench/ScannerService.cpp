@@ -39,6 +39,7 @@ bool StartScanner(BenchContext& context) {
       std::fprintf(stderr, "tesmira-bench: scanner reads %s\n", model->NextCode().c_str());
     }
   };
+  context.scanner = p.model.get();
   p.scanner = std::make_unique<PtyScanner>(context.loop, *p.model);
   std::string error;
   if (!p.scanner->Open(&error)) {

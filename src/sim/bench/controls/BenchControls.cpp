@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "sim/ScannerSim.h"
 #include "sim/bench/BenchService.h"
 #include "sim/instruments/SimSupply.h"
 
@@ -45,6 +46,14 @@ const char* NextDefectName(NextDefect defect) {
       return "silent";
   }
   return "";
+}
+
+bool ValidScannerCode(std::string_view code) {
+  if (code.empty() || code.size() > BenchControls::SCANNER_CODE_MAX) return false;
+  for (char c : code) {
+    if (c < 0x20 || c > 0x7E) return false;
+  }
+  return true;
 }
 
 std::shared_ptr<sim::SimSupply> FindBenchSupply(const BenchContext& context) {
@@ -102,6 +111,21 @@ void BenchControls::SetNextDefect(NextDefect defect) {
   Post([this, defect](BenchContext&) { next_defect_ = defect; });
 }
 
+bool BenchControls::SetScannerNextCode(std::string_view code) {
+  if (!ValidScannerCode(code)) return false;
+  Post([this, code = std::string(code)](BenchContext& context) {
+    if (context.scanner == nullptr) return;
+    auto& codes = context.scanner->codes;
+    if (!panel_code_.empty() && !codes.empty() && codes.front() == panel_code_) {
+      codes.front() = code;
+    } else {
+      codes.push_front(code);
+    }
+    panel_code_ = code;
+  });
+  return true;
+}
+
 void BenchControls::ApplyInsert(bool inserted) {
   sim::Bench& bench = context_.bench;
   if (inserted == bench.HandsetInserted()) return;
@@ -144,6 +168,8 @@ void BenchControls::Refresh() {
   s.unitDefect = bench.Defect();
   s.unitSilent = bench.faults.silentHandset;
   s.nextDefect = next_defect_;
+  s.haveScanner = context_.scanner != nullptr;
+  if (s.haveScanner) s.scannerNextCode = context_.scanner->NextCode();
   std::lock_guard<std::mutex> lock(mutex_);
   s.version = snapshot_.version + 1;
   snapshot_ = s;

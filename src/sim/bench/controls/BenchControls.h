@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sim/Bench.h"
@@ -32,7 +33,9 @@ struct BenchSnapshot {
   sim::UnitDefect unitDefect = sim::UnitDefect::NONE;
   bool unitSilent = false;
   NextDefect nextDefect = NextDefect::GOOD;
-  int version = 0;  // counts refreshes
+  bool haveScanner = false;
+  std::string scannerNextCode;  // what the scanner's next read gives
+  int version = 0;              // counts refreshes
 };
 
 class BenchControls {
@@ -40,6 +43,7 @@ class BenchControls {
   static constexpr uint64_t REFRESH_MS = 250;
   static constexpr double FRONT_PANEL_VOLTS = 3.8;
   static constexpr double FRONT_PANEL_AMPS = 3.0;
+  static constexpr size_t SCANNER_CODE_MAX = 32;
 
   // supply: the bench's supply, or nullptr when it has none. Actions wake the bench thread
   // through a pipe the context watches.
@@ -52,6 +56,10 @@ class BenchControls {
   void SetSupplyOutput(bool on);  // on: the jig's output at 3.8 V / 3.0 A
   void InsertHandset(bool inserted);
   void SetNextDefect(NextDefect defect);
+  // The code the scanner's next read gives. One typed again before that read replaces it;
+  // the codes of --scanner-code follow. False (nothing changed) for a code a barcode could not
+  // carry: empty, longer than SCANNER_CODE_MAX, or other than printable ASCII.
+  bool SetScannerNextCode(std::string_view code);
   // Any other action on the bench thread (further controls: the scanner's next code, ...).
   void Post(std::function<void(BenchContext&)> action);
   BenchSnapshot Snapshot() const;
@@ -72,8 +80,10 @@ class BenchControls {
   BenchSnapshot snapshot_;                                   // guarded
   NextDefect next_defect_ = NextDefect::GOOD;                // bench thread
   bool removed_since_draw_ = false;                          // bench thread
+  std::string panel_code_;  // bench thread: the last code typed, while not yet read
 };
 
 const char* NextDefectName(NextDefect defect);
+bool ValidScannerCode(std::string_view code);
 // The bench's supply among the context's devices (nullptr without one).
 std::shared_ptr<sim::SimSupply> FindBenchSupply(const BenchContext& context);

@@ -7,7 +7,9 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 #include "sim/bench/ui/BenchPanelMain.h"
@@ -86,7 +88,26 @@ BenchPanel::BenchPanel(BenchControls& controls, QWidget* parent)
 
   scanner_ = new QGroupBox(QStringLiteral("Scanner"), this);
   scanner_->setObjectName(QStringLiteral("scanner"));
-  new QVBoxLayout(scanner_);
+  auto* scannerGrid = new QGridLayout(scanner_);
+  scanner_code_ = new QLineEdit(scanner_);
+  scanner_code_->setObjectName(QStringLiteral("scanner_code"));
+  scanner_code_->setAccessibleName(QStringLiteral("Scanner's next code"));
+  scanner_code_->setMaxLength(static_cast<int>(BenchControls::SCANNER_CODE_MAX));
+  // What a barcode can carry: printable ASCII.
+  scanner_code_->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QStringLiteral("[\\x20-\\x7E]*")), scanner_code_));
+  scanner_set_ = new QPushButton(QStringLiteral("Set"), scanner_);
+  scanner_set_->setObjectName(QStringLiteral("scanner_set"));
+  scanner_next_ = new QLabel(scanner_);
+  scanner_next_->setObjectName(QStringLiteral("scanner_next"));
+  auto* codeLabel = new QLabel(QStringLiteral("Next code:"), scanner_);
+  codeLabel->setBuddy(scanner_code_);
+  scannerGrid->addWidget(codeLabel, 0, 0);
+  scannerGrid->addWidget(scanner_code_, 0, 1);
+  scannerGrid->addWidget(scanner_set_, 0, 2);
+  scannerGrid->addWidget(scanner_next_, 1, 0, 1, 3);
+  connect(scanner_set_, &QPushButton::clicked, this, &BenchPanel::SetScannerCode);
+  connect(scanner_code_, &QLineEdit::returnPressed, this, &BenchPanel::SetScannerCode);
   scanner_->hide();
 
   auto* layout = new QVBoxLayout(this);
@@ -129,6 +150,14 @@ void BenchPanel::Refresh() {
   remove_->setEnabled(s.handsetInserted);
   const int index = next_defect_->findData(static_cast<int>(s.nextDefect));
   if (index >= 0 && !next_defect_->view()->isVisible()) next_defect_->setCurrentIndex(index);
+  scanner_->setVisible(s.haveScanner);
+  scanner_next_->setText(
+      QStringLiteral("Reads next: %1").arg(QString::fromStdString(s.scannerNextCode)));
+}
+
+void BenchPanel::SetScannerCode() {
+  // The field is emptied only for a code the bench took, so a refused one can be mended.
+  if (controls_.SetScannerNextCode(scanner_code_->text().toStdString())) scanner_code_->clear();
 }
 
 int RunBenchPanel(int& argc, char** argv, BenchControls& controls, unsigned long long seed,

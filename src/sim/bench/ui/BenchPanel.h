@@ -8,11 +8,12 @@
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
 // The simulated bench's panel: what the operator's hands do on a real bench. The supply's
 // output switch and its reading, the jig (a handset put in or taken out), and the defect of
-// the next unit put in.
+// the next unit put in, and the code the scanner reads next.
 class BenchPanel : public QWidget {
  public:
   explicit BenchPanel(BenchControls& controls, QWidget* parent = nullptr);
@@ -28,8 +29,13 @@ class BenchPanel : public QWidget {
   QPushButton* insert_ = nullptr;
   QPushButton* remove_ = nullptr;
   QComboBox* next_defect_ = nullptr;
-  // The scanner's next code joins here when the bench has a scanner.
+  void SetScannerCode();
+
+  // Shown when the bench has a scanner.
   QGroupBox* scanner_ = nullptr;
+  QLineEdit* scanner_code_ = nullptr;
+  QPushButton* scanner_set_ = nullptr;
+  QLabel* scanner_next_ = nullptr;
   QTimer timer_;
   int shown_version_ = -1;
 };
