@@ -28,6 +28,7 @@ void Exchange::Reset() {
 
 bool Exchange::Send(std::string_view line) {
   if (!port_.IsOpen()) return false;
+  loss_told_ = false;  // open again: a later loss is a new one
   port_.Purge();
   SendCommandText(line);
   LoadFrame();
@@ -77,6 +78,9 @@ void Exchange::PutTxByte(uint8_t byte) {
 void Exchange::OnPortLost() {
   armed_on_open_port_ = false;
   StopTimers();
+  // The port's own word and this exchange's timer can both bring one loss: tell it once.
+  if (loss_told_) return;
+  loss_told_ = true;
   DebugLog("exchange stopped: its port was lost");
   client_.OnPortLost(*this);
 }

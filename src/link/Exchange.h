@@ -124,4 +124,5 @@ class Exchange : public PortOwner, public TimerClient {
   // The timers were armed for a frame that went out on an open port. One armed on a closed
   // port keeps its time-out: that is how a press on a closed link is reported.
   bool armed_on_open_port_ = false;
+  bool loss_told_ = false;  // the client heard of the loss since the last send
 };

@@ -50,6 +50,7 @@ class RecordingWindow : public ExchangeClient {
     ex.StopTimers();
   }
   void OnOtherTimer(int id) override { Record("TIMER " + std::to_string(id)); }
+  void OnPortLost(Exchange&) override { Record("LOST"); }
   bool MayArmTimers() override { return mayArm; }
 
   bool mayArm = true;
@@ -165,6 +166,26 @@ TEST_F(ExchangeTest, ClosedLinkSendsAndEncodesNothing) {
   EXPECT_EQ(LastOpcode(), 0);
   EXPECT_FALSE(PollArmed());
   EXPECT_TRUE(window.events.empty());
+}
+
+// The poll timer can notice a loss before the port's own word of it arrives: one loss, told once;
+// a loss after the port was opened again and used is a new one.
+TEST_F(ExchangeTest, ALossIsToldOnceWhicheverNewsComesFirst) {
+  handset.reply = Reply::SILENT;
+  ASSERT_TRUE(ex.Send("se 6"));
+  port.DeviceLost();
+  ex.OnTimer(TIMER_POLL);  // due before the loop ran the port's posted word
+  loop.RunFor(5000);
+  EXPECT_EQ(window.events, Events{"0 LOST"});
+  EXPECT_FALSE(PollArmed());
+  EXPECT_FALSE(AnswerArmed());
+
+  ASSERT_TRUE(port.Open(1, 115200));
+  ASSERT_TRUE(ex.Send("se 6"));
+  loop.RunFor(100);
+  port.DeviceLost();
+  loop.RunFor(5000);
+  EXPECT_EQ(window.events, (Events{"0 LOST", "5100 LOST"}));
 }
 
 TEST_F(ExchangeTest, FirstAnswerAfterASecondRequestIsOtherAndStopsItsTimer) {
