@@ -9,6 +9,8 @@
 class FuzzInput {
  public:
   FuzzInput(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  explicit FuzzInput(std::string_view bytes)
+      : FuzzInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()) {}
   bool Empty() const { return pos_ >= size_; }
   uint8_t Byte() { return Empty() ? 0 : data_[pos_++]; }
   // A piece of at most max bytes, its length taken from the next byte.
@@ -19,6 +21,12 @@ class FuzzInput {
     std::string_view piece(reinterpret_cast<const char*>(data_ + pos_), n);
     pos_ += n;
     return piece;
+  }
+  // Everything not taken yet.
+  std::string_view Rest() {
+    std::string_view rest(reinterpret_cast<const char*>(data_ + pos_), size_ - pos_);
+    pos_ = size_;
+    return rest;
   }
   // Everything up to the next '\n' (or the end), without it.
   std::string_view Line() {
