@@ -52,9 +52,11 @@ void SimPort::ToDevice(const uint8_t* bytes, size_t count) {
   const uint64_t arrivesUs = LineSlot(to_device_free_us_, count);
   if (far_end_ == nullptr) return;
   std::vector<uint8_t> data(bytes, bytes + count);
-  loop_.At(UsToMsRoundedUp(arrivesUs), [this, data = std::move(data)] {
-    if (far_end_ != nullptr) far_end_->OnStationBytes(data.data(), data.size());
-  });
+  loop_.At(UsToMsRoundedUp(arrivesUs),
+           [this, alive = std::weak_ptr<bool>(alive_), data = std::move(data)] {
+             if (alive.expired()) return;
+             if (far_end_ != nullptr) far_end_->OnStationBytes(data.data(), data.size());
+           });
 }
 
 void SimPort::SendBytes(const uint8_t* bytes, size_t count) {
@@ -81,7 +83,9 @@ void SimPort::DeviceSend(const uint8_t* data, size_t count) {
     const uint64_t arrivesUs = LineSlot(to_station_free_us_, part);
     std::vector<uint8_t> bytes(data + offset, data + offset + part);
     loop_.At(UsToMsRoundedUp(arrivesUs),
-             [this, epoch = epoch_, bytes = std::move(bytes)] { Deliver(epoch, bytes); });
+             [this, alive = std::weak_ptr<bool>(alive_), epoch = epoch_, bytes = std::move(bytes)] {
+               if (!alive.expired()) Deliver(epoch, bytes);
+             });
   }
 }
 

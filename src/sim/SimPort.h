@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,4 +76,6 @@ class SimPort : public Port {
   uint64_t to_device_free_us_ = 0;   // when the line toward the device is free again
   uint64_t to_station_free_us_ = 0;  // and toward the station
   uint64_t epoch_ = 0;               // counts closes
+  // Held by the transfers on the line: a port deleted meanwhile loses them, as a closed one does.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,25 @@ TEST_F(SimPortTest, ClosedPortSendsNothingAndLosesWhatArrives) {
   port.DeviceSend(frame);
   loop.RunFor(100);
   EXPECT_EQ(station.arrivals.size(), 1u);
+}
+
+// A window may delete its port (the scanner's, on "EXIT") while bytes are still on the wire in
+// either direction: they are lost with it, and the loop goes on.
+TEST(SimPortLifetime, PortDeletedWithBytesOnTheWire) {
+  SimLoop loop;
+  DeviceRecorder device{loop};
+  auto port = std::make_unique<SimPort>(loop);
+  BurstRecorder station{loop, *port};
+  port->Attach(&device);
+  port->SetOwner(&station);
+  ASSERT_TRUE(port->Open(2, 9600));
+  const Bytes line = {'O', 'K', '\r'};
+  port->DeviceSend(line);
+  port->SendAll(line.data(), line.size());
+  port.reset();
+  loop.RunFor(100);
+  EXPECT_TRUE(station.arrivals.empty());
+  EXPECT_TRUE(device.arrivals.empty());
 }
 
 TEST_F(SimPortTest, OpenTwiceKeepsTheFirstAndAHeldPortFails) {
