@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -93,6 +94,11 @@ std::tm FixedTime() {
   t.tm_wday = 6;
   t.tm_hour = 15;
   return t;
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void CheckScannerLine(std::string_view piece) {
@@ -189,8 +195,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 10:
         case 11: {
           view.fields[ImeiField::REGION_COMBO] = REGIONS[argument % std::size(REGIONS)];
+          const std::string before = FileText(dir + "/Imeiresult.txt");
           const ScanResult result = rw.Scan();
           FUZZ_CHECK(!result.refused);
+          // A record is written for a completed scan only, and it holds the verified IMEI.
+          const std::string after = FileText(dir + "/Imeiresult.txt");
+          const std::string record =
+              "\r\n" + result.imei + " " + identity::FormatTime(FixedTime()) + "\r\n";
+          FUZZ_CHECK(result.recordWritten ? after == before + record : after == before);
+          FUZZ_CHECK(!result.recordWritten || result.completed);
           // A completed scan has an IMEI the handset confirmed: 15 digits.
           if (result.completed) {
             FUZZ_CHECK(result.imei.size() == identity::IMEI_DIGITS &&

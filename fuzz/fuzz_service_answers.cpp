@@ -1,7 +1,9 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "service/ManualCal.h"
 #include "service/ResultDisplay.h"
 #include "service/RfTest.h"
+#include "sim/BenchHandset.h"
 
 // The service windows' answer handling, fed as the link feeds it: one window (manual command,
 // ramp editor with its result display, RF test panel, logic test panel, EEPROM map) on a
@@ -71,8 +74,19 @@ struct ResultView : RfTestView, LogicTestView {
 
 struct ListView : EepromMapView {
   int lines = 0;
-  void InsertLine(int, const std::string&) override { ++lines; }
-  void ClearLines() override { lines = 0; }
+  std::map<int, std::string> list;  // position: line
+  size_t recordBytes = 0;           // what the result file holds once every listed block is in it
+  void InsertLine(int position, const std::string& text) override {
+    ++lines;
+    list[position] = text;
+    // Each block's record: CR LF, then each of its lines and CR LF.
+    if (position % EEPROM_BLOCK_BYTES == 0) recordBytes += 2;
+    recordBytes += text.size() + 2;
+  }
+  void ClearLines() override {
+    lines = 0;
+    list.clear();
+  }
 };
 
 // Lines typed in the manual command window: one of each opcode's answer the display decodes,
@@ -226,7 +240,10 @@ void LogicPanel(SimLoop& loop, SimPort& port, FuzzInput& in) {
   }
 }
 
-void Eeprom(SimLoop& loop, SimPort& port, FuzzInput& in, bool writable) {
+// handset: the simulated handset answers every request, so each line must show the byte at
+// its address, whatever the operator pressed meanwhile.
+void Eeprom(SimLoop& loop, SimPort& port, FuzzInput& in, bool writable,
+            const sim::HandsetEeprom* handset) {
   NullNotifier notifier;
   ListView view;
   // A directory that is not there: the records wait in the window.
@@ -242,12 +259,20 @@ void Eeprom(SimLoop& loop, SimPort& port, FuzzInput& in, bool writable) {
     }
     // A whole dump of the simulated handset takes about 2 s.
     loop.RunFor(action & 0x80 ? 3000 + EEPROM_MAP_TIMEOUT_MS : 40);
-    // Only whole blocks are listed, never past the dump's end, each line once.
+    // Only whole blocks are listed, each line once.
     FUZZ_CHECK(window.Counter() % EEPROM_BLOCK_BYTES == 0);
-    FUZZ_CHECK(window.Counter() <= EEPROM_DUMP_BYTES);
     FUZZ_CHECK(view.lines == window.Counter());
     if (writable) FUZZ_CHECK(window.UnwrittenRecords() == 0);
   }
+  if (handset != nullptr) {
+    for (const auto& [address, line] : view.list) {
+      FUZZ_CHECK(line == EepromLine(address, handset->Byte(address)));
+    }
+  }
+  // Every block listed is in the file once, whole; nothing else is.
+  struct stat file {};
+  const off_t size = ::stat(path.c_str(), &file) == 0 ? file.st_size : 0;
+  FUZZ_CHECK(static_cast<size_t>(size) == (writable ? view.recordBytes : 0));
   ::unlink(path.c_str());
 }
 
@@ -280,7 +305,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         LogicPanel(loop, port, actions);
         break;
       default:
-        Eeprom(loop, port, actions, window % 6 == 4);
+        Eeprom(loop, port, actions, window % 6 == 4,
+               replies.Empty() ? &bench.handset().eeprom : nullptr);
         break;
     }
   }
