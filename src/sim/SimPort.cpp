@@ -32,7 +32,8 @@ void SimPort::DeviceLost() {
   if (!open_) return;
   Close();
   lost_ = true;
-  loop_.Post([this, epoch = epoch_] {
+  loop_.Post([this, alive = std::weak_ptr<bool>(alive_), epoch = epoch_] {
+    if (alive.expired()) return;
     if (lost_ && epoch == epoch_ && owner_ != nullptr) owner_->OnPortLost();
   });
 }
