@@ -5,6 +5,7 @@
 #include "calibration/CalState.h"
 #include "calibration/Sequencers.h"
 #include "instruments/InstrumentState.h"
+#include "instruments/Supply.h"
 #include "instruments/TestSet.h"
 
 // The step runners over the sequencers, the chaining of a full run, failures and the stop.
@@ -64,12 +65,14 @@ void AutoCalibration::RunRxCal() {
         Transmit();
         return;
       case CAL_COMMAND_RESUME:  // "se 300": no answer awaited
+        if (RefuseToWait(STEP_RX)) return;
         Status("RX CAL Processing...");
         resume_pending_ = true;
         Transmit();
         loop_.SetTimer(this, TIMER_RESUME, RX_RESUME_MS);
         return;
       case CAL_COMMAND_ALT:  // "se 100": the call is set up when the resume timer fires
+        if (RefuseToWait(STEP_RX)) return;
         call_pending_ = true;
         Transmit();
         loop_.SetTimer(this, TIMER_RESUME, RX_RESUME_MS);
@@ -110,10 +113,14 @@ void AutoCalibration::RunBattery() {
     switch (result) {
       case CAL_COMMAND:
       case CAL_COMMAND_ALT:
+        // A supply error raised while this command was prepared would send it without the
+        // answer timer, and the step would wait for ever.
+        if (RefuseToWait(STEP_BATTERY)) return;
         if (::Sequencer().CalLastState == BATTERY_STATE_CLOCK) SendRtcTime();
         Transmit();
         return;
       case CAL_COMMAND_RESUME:  // "se 300": no answer awaited
+        if (RefuseToWait(STEP_BATTERY)) return;
         resume_pending_ = true;
         view_.SetField(CalField::BatteryValue, "");
         view_.SetField(CalField::ClockText, "");
@@ -230,7 +237,11 @@ void AutoCalibration::StopStep() {
   if (stopped != STEP_BATTERY) {
     if (Instruments().TestSetType == TESTSET_8960) IdleTestSet();
     if (Instruments().TestSetType == TESTSET_4400) ResetTestSet();
+  } else if (Instruments().SupplyType != SUPPLY_NONE && Instruments().SupplyHandle != 0) {
+    // A battery step stopped halfway would leave the handset on the charged 4.18 V.
+    SetSupplyNominal();
   }
+  Instruments().InstrumentLost = false;
   active_step_ = STEP_IDLE;
   full_sequence_ = false;
   ResetProgress();

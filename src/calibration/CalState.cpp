@@ -1,5 +1,6 @@
 #include "calibration/CalState.h"
 
+#include "instruments/InstrumentState.h"
 #include "platform/EventLoop.h"
 
 namespace {
@@ -15,6 +16,10 @@ void ResetCalState() {
 }
 
 void CalWait(uint32_t ms) {
+  // A step whose instrument went away fails at its next command; waiting for a handset or a
+  // tone the lost instrument was to measure only delays that.
+  const InstrumentState& s = Instruments();
+  if (s.InstrumentFault && s.InstrumentLost) return;
   if (g_cal.loop) g_cal.loop->BusyWait(ms);
 }
 

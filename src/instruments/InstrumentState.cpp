@@ -23,6 +23,10 @@ int32_t Truncate(double value) {
 }
 }  // namespace
 
+bool InstrumentGone(ViStatus status) {
+  return status == VI_ERROR_TMO || status == VI_ERROR_CONN_LOST || status == VI_ERROR_RSRC_NFOUND;
+}
+
 InstrumentState& Instruments() {
   return g_instruments;
 }

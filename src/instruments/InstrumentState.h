@@ -34,6 +34,9 @@ struct InstrumentState {
   int32_t InstrumentFault = 0;  // also the calibration failure flag
   uint16_t TestSetErrorCount = 0;
   bool DroppingTestSet = false;  // a drop is under way: no second one
+  // An instrument stopped answering or its connection closed (set with InstrumentFault): the
+  // step fails at once instead of sitting out its waits. Cleared by the stop.
+  bool InstrumentLost = false;
   // The selector in force when the open handle was opened: the handle belongs to that driver
   // even if the RF configuration changes the selector meanwhile (0 when not known).
   int32_t OpenTestSetType = TESTSET_NONE;
@@ -73,6 +76,10 @@ struct SequencerState {
   int GsmSubBand = 0;
   int DcsSubBand = 0;
 };
+
+// A status that says the instrument is no longer there (no answer within the time-out, the
+// connection closed, the resource gone), as opposed to an error the instrument reported.
+bool InstrumentGone(ViStatus status);
 
 InstrumentState& Instruments();
 RfConfig& RfConfiguration();

@@ -11,6 +11,13 @@ namespace {
 constexpr uint32_t SETTLE_MS = 1000;
 constexpr ViInt32 E3631A_OUTPUT = 1;  // P6V
 
+// Checks a setting's status; false once the supply has been let go as no longer there, so
+// the setting ends there instead of waiting on it (the settling wait included).
+bool StillThere(ViSession h, ViStatus status) {
+  CheckSupplyStatus(h, status);
+  return h == 0 || Instruments().SupplyHandle != 0;
+}
+
 // A busy wait: nothing of the station runs meanwhile.
 void SettleWait() {
   if (EventLoop* loop = Instruments().loop) {
@@ -29,16 +36,16 @@ void SetSupplyOutput(double volts, double amps) {
       break;
     case SUPPLY_E3631A: {
       E3631ADriver& d = *Drivers().e3631a;
-      CheckSupplyStatus(h, d.SetVoltage(h, E3631A_OUTPUT, volts));
-      CheckSupplyStatus(h, d.SetCurrentLimit(h, E3631A_OUTPUT, amps));
+      if (!StillThere(h, d.SetVoltage(h, E3631A_OUTPUT, volts))) return;
+      if (!StillThere(h, d.SetCurrentLimit(h, E3631A_OUTPUT, amps))) return;
       SettleWait();
       d.OutputOn(h, VI_TRUE);
       break;
     }
     case SUPPLY_E3632A: {
       E3632ADriver& d = *Drivers().e3632a;
-      CheckSupplyStatus(h, d.SetVoltage(h, volts));
-      CheckSupplyStatus(h, d.SetCurrentLimit(h, amps));
+      if (!StillThere(h, d.SetVoltage(h, volts))) return;
+      if (!StillThere(h, d.SetCurrentLimit(h, amps))) return;
       SettleWait();
       d.OutputOn(h, VI_TRUE);
       break;

@@ -57,6 +57,17 @@ void CheckSupplyStatus(ViSession handle, ViStatus status) {
   if (status >= VI_SUCCESS) return;
   const int32_t type = Instruments().SupplyType;
   VxiPnpDriver* driver = SupplyDriver(type);
+  if (InstrumentGone(status) && handle != 0 && handle == Instruments().SupplyHandle) {
+    // A supply that no longer answers is let go: every further call would wait out its
+    // time-out again (the current polls every 300 ms). The next instrument check opens it anew.
+    char text[256] = "";
+    if (driver) driver->ErrorMessage(handle, status, text);
+    DebugLog(Format("Driver Error : %ld, %s\n", static_cast<long>(status), text));
+    CloseSupply();
+    Instruments().InstrumentFault = 1;
+    Instruments().InstrumentLost = true;
+    return;
+  }
   if (driver) {
     if (type != SUPPLY_66311B) driver->Clear(handle);
     char text[256] = "";

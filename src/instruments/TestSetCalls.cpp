@@ -13,7 +13,9 @@ ViStatus RunTestSetCalls(std::initializer_list<TestSetCall> calls) {
   for (const TestSetCall& c : calls) {
     const ViSession handle = s.TestSetHandle;
     last = c.call(handle);
-    if (c.use == StatusUse::CHECKED) CheckTestSetStatus(handle, last);
+    // A status the operation ignores is still checked when it says the test set is gone: its
+    // value (a reading of nothing) must not pass for an answer.
+    if (c.use == StatusUse::CHECKED || InstrumentGone(last)) CheckTestSetStatus(handle, last);
     if (wasOpen && s.TestSetHandle == 0) break;
   }
   return last;

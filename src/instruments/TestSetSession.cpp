@@ -58,6 +58,22 @@ void LogTestSetError(ViSession handle, ViStatus status, bool askInstrument) {
   }
 }
 
+// A test set that no longer answers is let go without its idle (which would only wait out
+// the time-out again). The sub-band counters stay, so that the failure names the sub-band the
+// step was in; the stop's idle clears them.
+void DropLostTestSet(ViSession handle, ViStatus status) {
+  InstrumentState& s = Instruments();
+  LogTestSetError(handle, status, false);
+  s.DroppingTestSet = true;
+  s.InstrumentFault = 1;
+  s.InstrumentLost = true;
+  Sequencer().CalLastState = 0;
+  CloseTestSet();
+  Sequencer().CalStep = CAL_STEP_FINISHED;
+  s.TestSetErrorCount = 0;
+  s.DroppingTestSet = false;
+}
+
 void DropTestSet() {
   InstrumentState& s = Instruments();
   s.DroppingTestSet = true;
@@ -184,6 +200,11 @@ void CheckTestSetStatus(ViSession handle, ViStatus status) {
   if (s.DroppingTestSet) {
     // The idle and close of a drop: noted, neither counted nor a second drop.
     LogTestSetError(handle, status, false);
+    return;
+  }
+  if ((type == TESTSET_8960 || type == TESTSET_4400) && InstrumentGone(status)) {
+    // Neither a clear nor a second failure to wait for: it would not answer them either.
+    DropLostTestSet(handle, status);
     return;
   }
   if (type == TESTSET_8960) {

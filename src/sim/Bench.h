@@ -27,9 +27,11 @@ struct BenchFaults {
   bool testSetSilent = false;
   bool testSetError = false;  // every command leaves an error in the queue
   bool testSetWrongIdentity = false;
+  bool testSetClosed = false;  // its far end closed the connection: transfers and opens fail
   bool supplySilent = false;
   bool supplyError = false;
   bool supplyWrongIdentity = false;
+  bool supplyClosed = false;
 };
 
 struct HandsetUnit;  // the drawn parameters (sim/HandsetUnit.h)

@@ -20,6 +20,23 @@ void DiscardRestOfReply(ViSession session) {
   }
 }
 
+// After a read that failed: the queue says why a tester refused a query, but one that does
+// not answer at all must not hold the station for a second full time-out, and a closed
+// connection has no queue to read.
+constexpr ViUInt32 QUEUE_AFTER_TIMEOUT_MS = 500;
+
+ViStatus QueueAfterFailedRead(ViSession handle, ViStatus readStatus) {
+  if (readStatus == VI_ERROR_CONN_LOST) return readStatus;
+  const Slot* slot = SlotOf(handle);
+  const bool shorten = readStatus == VI_ERROR_TMO && slot->session != 0;
+  if (shorten) viSetAttribute(slot->session, VI_ATTR_TMO_VALUE, QUEUE_AFTER_TIMEOUT_MS);
+  const ViStatus queue = wt4400_checkErrorQueue(handle);
+  if (shorten) {
+    viSetAttribute(slot->session, VI_ATTR_TMO_VALUE, static_cast<ViAttrState>(slot->timeoutMs));
+  }
+  return queue;
+}
+
 }  // namespace
 
 ViStatus wt4400_write(ViSession handle, const char* command) {
@@ -111,8 +128,8 @@ ViStatus wt4400_query(ViSession handle, const char* command, char* reply, int16_
   }
   const ViStatus status = wt4400_read(reply, maxCount, handle);
   if (!wt4400::Checking(*slot)) return status;
-  const ViStatus queue = wt4400_checkErrorQueue(handle);
-  if (status >= VI_SUCCESS) return queue;
+  if (status >= VI_SUCCESS) return wt4400_checkErrorQueue(handle);
+  const ViStatus queue = QueueAfterFailedRead(handle, status);
   return wt4400::IsInstrumentError(queue) ? queue : status;
 }
 
@@ -133,7 +150,8 @@ ViStatus wt4400_identify(ViSession handle, char* reply, int16_t maxCount) {
   // An empty queue makes the identity query good even when the read failed: its reply (then
   // empty) is judged by the caller, so a tester that answers only its queue is an invalid
   // response, not a failed query.
-  const ViStatus queue = wt4400_checkErrorQueue(handle);
+  const ViStatus queue =
+      status >= VI_SUCCESS ? wt4400_checkErrorQueue(handle) : QueueAfterFailedRead(handle, status);
   if (queue == VI_SUCCESS) return VI_SUCCESS;
   return wt4400::IsInstrumentError(status) ? queue : status;
 }

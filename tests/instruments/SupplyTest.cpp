@@ -102,11 +102,33 @@ TEST_F(SupplyOperations, FailedSettingRaisesFaultAndCarriesOn) {
 
 TEST_F(SupplyOperations, HP66311BErrorsAreNotCleared) {
   Open(SUPPLY_66311B);
-  log_.Fail("66311B.OutputVoltCurr", VI_ERROR_TMO);
+  log_.Fail("66311B.OutputVoltCurr", VI_ERROR_INV_RESPONSE);
   SetSupplyNominal();
   EXPECT_EQ(log_.calls,
-            (Calls{"66311B.OutputVoltCurr(7,3.8,3)", "66311B.ErrorMessage(7,-1073807339)"}));
+            (Calls{"66311B.OutputVoltCurr(7,3.8,3)", "66311B.ErrorMessage(7,-1074003950)"}));
   EXPECT_EQ(Instruments().InstrumentFault, 1);
+}
+
+// A supply that no longer answers is let go at once: the setting stops there (no settling
+// wait, no further calls that would wait on it again) and the fault is raised.
+TEST_F(SupplyOperations, ASupplyThatIsGoneIsClosedAndTheSettingEnds) {
+  for (const ViStatus status : {VI_ERROR_TMO, VI_ERROR_CONN_LOST}) {
+    ResetInstrumentState();
+    testing_instruments::InstallRecordingDrivers(log_);
+    Instruments().loop = &loop_;
+    Open(SUPPLY_E3632A);
+    log_.Clear();
+    log_.Fail("E3632A.SetVoltage", status);
+    const uint64_t start = loop_.Now();
+    SetSupplyCharged();
+    EXPECT_EQ(log_.calls,
+              (Calls{"E3632A.SetVoltage(7,4.18)",
+                     "E3632A.ErrorMessage(7," + std::to_string(status) + ")", "E3632A.Close(7)"}));
+    EXPECT_EQ(loop_.Now(), start);
+    EXPECT_EQ(Instruments().SupplyHandle, 0u);
+    EXPECT_EQ(Instruments().InstrumentFault, 1);
+    EXPECT_TRUE(Instruments().InstrumentLost);
+  }
 }
 
 TEST_F(SupplyOperations, ReadCurrentByModel) {

@@ -130,17 +130,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TestSetErrors, OneFailingCallOnlyCounts) {
   OpenAs(TESTSET_8960);
-  log_.Fail("TchBand", VI_ERROR_TMO);
+  log_.Fail("TchBand", VI_ERROR_INV_RESPONSE);
   ConfigureTxCell();
   EXPECT_EQ(log_.calls,
-            (Calls{"CellBand(7,1,3)", "TchBand(7,3)", "Clear(7)", "ErrorMessage(7,-1073807339)",
+            (Calls{"CellBand(7,1,3)", "TchBand(7,3)", "Clear(7)", "ErrorMessage(7,-1074003950)",
                    "PathLoss(7,-1.7)", "CellPower(7,1,-60,0,0)", "BchChannel(7,1,512,3,1)",
                    "TchChannel(7,698,3,1)", "MsTxLevel(7,5,3,1)"}));
   EXPECT_EQ(Instruments().TestSetErrorCount, 1);
   EXPECT_EQ(Instruments().TestSetHandle, 7u);
   EXPECT_EQ(Instruments().InstrumentFault, 0);
   EXPECT_EQ(g_debug,
-            std::vector<std::string>{"Driver Error : -1073807339, message for -1073807339\n"});
+            std::vector<std::string>{"Driver Error : -1074003950, message for -1074003950\n"});
 }
 
 TEST_F(TestSetErrors, InstrumentErrorIsReadFromTheQueue) {
@@ -156,14 +156,14 @@ TEST_F(TestSetErrors, SecondFailingCallDropsTheTestSet) {
   Sequencer().CalStep = 3;
   Sequencer().CalLastState = 17;
   Sequencer().GsmSubBand = 2;
-  log_.Fail("TchBand", VI_ERROR_TMO);
-  log_.Fail("CellPower", VI_ERROR_TMO);
+  log_.Fail("TchBand", VI_ERROR_INV_RESPONSE);
+  log_.Fail("CellPower", VI_ERROR_INV_RESPONSE);
   ConfigureTxCell();
   // After the drop the operation sends nothing more to the closed session.
   EXPECT_EQ(log_.calls,
-            (Calls{"CellBand(7,1,3)", "TchBand(7,3)", "Clear(7)", "ErrorMessage(7,-1073807339)",
+            (Calls{"CellBand(7,1,3)", "TchBand(7,3)", "Clear(7)", "ErrorMessage(7,-1074003950)",
                    "PathLoss(7,-1.7)", "CellPower(7,1,-60,0,0)", "Clear(7)",
-                   "ErrorMessage(7,-1073807339)", "EndOfTest(7)", "Close(7)"}));
+                   "ErrorMessage(7,-1074003950)", "EndOfTest(7)", "Close(7)"}));
   const InstrumentState& s = Instruments();
   EXPECT_EQ(s.InstrumentFault, 1);
   EXPECT_EQ(s.TestSetHandle, 0u);
@@ -194,6 +194,79 @@ TEST_F(TestSetErrors, FailuresDuringTheDropStartNoSecondOne) {
   EXPECT_FALSE(Instruments().DroppingTestSet);
   EXPECT_EQ(Sequencer().CalStep, 41);
   EXPECT_EQ(g_debug.size(), 3u);
+}
+
+// A test set that no longer answers (time-out, connection closed, gone from its address) is
+// let go at its first failure: no clear, reset or idle that would wait on it again, nothing
+// counted. The sub-band stays, so that the failure names the one the step was in.
+TEST_F(TestSetErrors, ATestSetThatIsGoneIsDroppedAtItsFirstFailure) {
+  struct Row {
+    int32_t type;
+    const char* failing;
+    ViStatus status;
+    void (*operation)();
+    Calls expected;
+  };
+  const Row rows[] = {
+      {TESTSET_8960,
+       "TchBand",
+       VI_ERROR_TMO,
+       ConfigureTxCell,
+       {"CellBand(7,1,3)", "TchBand(7,3)", "ErrorMessage(7,-1073807339)", "Close(7)"}},
+      {TESTSET_8960,
+       "MsTxLevel",
+       VI_ERROR_CONN_LOST,
+       ApplyMsPowerLevel,
+       {"MsTxLevel(7,5,3,1)", "ErrorMessage(7,-1073807194)", "Close(7)"}},
+      {TESTSET_4400,
+       "wt4400_write",
+       VI_ERROR_TMO,
+       ChangeRxChannel,
+       {"wt4400_write(7,CONF:GSM:BS:TCH:ARFC 698)", "wt4400_errorMessage(-1073807339)",
+        "wt4400_close(7)"}},
+      {TESTSET_4400,
+       "wt4400_write",
+       VI_ERROR_RSRC_NFOUND,
+       ChangeRxChannel,
+       {"wt4400_write(7,CONF:GSM:BS:TCH:ARFC 698)", "wt4400_errorMessage(-1073807343)",
+        "wt4400_close(7)"}},
+  };
+  for (const Row& r : rows) {
+    ResetInstrumentState();
+    testing_instruments::InstallRecordingDrivers(log_);
+    OpenAs(r.type);
+    log_.Clear();
+    Sequencer().CalStep = 3;
+    Sequencer().CalLastState = 17;
+    Sequencer().DcsSubBand = 2;
+    log_.Fail(r.failing, r.status);
+    r.operation();
+    EXPECT_EQ(log_.calls, r.expected) << r.failing;
+    const InstrumentState& s = Instruments();
+    EXPECT_EQ(s.InstrumentFault, 1);
+    EXPECT_TRUE(s.InstrumentLost);
+    EXPECT_EQ(s.TestSetHandle, 0u);
+    EXPECT_EQ(s.TestSetErrorCount, 0);
+    EXPECT_FALSE(s.DroppingTestSet);
+    EXPECT_EQ(Sequencer().CalStep, 41);
+    EXPECT_EQ(Sequencer().CalLastState, 0);
+    EXPECT_EQ(Sequencer().DcsSubBand, 2);
+  }
+}
+
+// The RX level query's status is not examined, but one that says the 4400 is gone is: the
+// reading it leaves is no reading.
+TEST_F(TestSetErrors, AnIgnoredStatusStillCountsWhenTheTestSetIsGone) {
+  OpenAs(TESTSET_4400);
+  log_.Fail("wt4400_query", WT4400_INSTR_ERROR_BASE - 113);
+  ReadRxLevel();
+  EXPECT_EQ(Instruments().TestSetErrorCount, 0);
+  EXPECT_EQ(Instruments().InstrumentFault, 0);
+  log_.Fail("wt4400_query", VI_ERROR_TMO);
+  ReadRxLevel();
+  EXPECT_EQ(Instruments().InstrumentFault, 1);
+  EXPECT_TRUE(Instruments().InstrumentLost);
+  EXPECT_EQ(Instruments().TestSetHandle, 0u);
 }
 
 TEST_F(TestSetErrors, Dropping4400ResetsAndCloses) {

@@ -65,6 +65,31 @@ TEST_F(Sim4400Test, FaultsOfTheTester) {
   EXPECT_EQ(wt4400_writeAndCheck(handle, ":CONF:CSYS NONE"), WT4400_INSTR_ERROR_BASE - 200);
 }
 
+// A tester that stops answering costs one time-out per query, not a second one for the error
+// queue; one whose connection closed costs none, and the query says which it was.
+TEST_F(Sim4400Test, AQueryToALostTesterEndsWithinItsTimeOut) {
+  const ViSession handle = OpenTester();
+  char reply[64] = {};
+  bench->faults.testSetSilent = true;
+  uint64_t start = loop.Now();
+  EXPECT_EQ(wt4400_query(handle, ":CALL:MSINFO:RXLEVEL?", reply, sizeof reply), VI_ERROR_TMO);
+  const uint64_t silent = loop.Now() - start;
+  EXPECT_GE(silent, 10000u);
+  EXPECT_LE(silent, 10000u + 1000u);
+  EXPECT_STREQ(reply, "");
+  bench->faults.testSetSilent = false;
+  bench->faults.testSetClosed = true;
+  start = loop.Now();
+  EXPECT_EQ(wt4400_query(handle, ":CALL:MSINFO:RXLEVEL?", reply, sizeof reply), VI_ERROR_CONN_LOST);
+  EXPECT_LE(loop.Now() - start, 10u);
+  // A query the tester refuses by not answering is still explained by its queue.
+  bench->faults.testSetClosed = false;
+  start = loop.Now();
+  EXPECT_EQ(wt4400_query(handle, ":NOT:A:QUERY?", reply, sizeof reply),
+            static_cast<ViStatus>(0xBFFE7F8F));
+  EXPECT_LE(loop.Now() - start, 10000u + 1000u);
+}
+
 TEST_F(Sim4400Test, TheCwToneReachesTheHandsetAtTheLevelAsked) {
   const ViSession handle = OpenTester();
   auto& handset = bench->handset();

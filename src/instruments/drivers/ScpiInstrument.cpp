@@ -14,7 +14,9 @@ namespace {
 constexpr size_t MAX_REPLY = 65536;    // a reply longer than this is refused, not buffered
 constexpr int MAX_QUEUE_ENTRIES = 32;  // error-queue entries drained after one operation
 constexpr uint32_t RESET_TIMEOUT_MS = 20000;
-constexpr uint32_t QUEUE_AFTER_TIMEOUT_MS = 1000;
+// The queue read after a time-out: an instrument that is there answers it at once; one that
+// is not must not hold the station much beyond the time-out it has already used up.
+constexpr uint32_t QUEUE_AFTER_TIMEOUT_MS = 500;
 constexpr uint32_t DRAIN_MS = 200;      // a late line arrives within this once it comes at all
 constexpr int MAX_STALE_LINES = 16;     // lines dropped in one drain
 constexpr int MAX_LINES_PER_ENTRY = 4;  // late replies read past for one error-queue answer

@@ -74,6 +74,15 @@ void CopyName(ViChar* desc, const std::string& name) {
   desc[n] = '\0';
 }
 
+// A simulated instrument whose connection is closed is not there, as a refused connection.
+ViStatus OpenSim(std::shared_ptr<visa::SimDevice> device,
+                 std::unique_ptr<visa::detail::Transport>* transport, std::string* backend) {
+  if (device->Closed()) return VI_ERROR_RSRC_NFOUND;
+  *backend = "sim";
+  *transport = visa::detail::OpenSimTransport(std::move(device));
+  return VI_SUCCESS;
+}
+
 bool IsSim(const std::string& target) {
   return target.size() == 3 && (target[0] == 's' || target[0] == 'S') &&
          (target[1] == 'i' || target[1] == 'I') && (target[2] == 'm' || target[2] == 'M');
@@ -168,9 +177,7 @@ ViStatus OpenBackend(const std::string& name, const OpenRequest& request,
   }
   if (parsed) {
     if (auto device = visa::FindSimDevice(parsed->canonical)) {
-      *backend = "sim";
-      *transport = visa::detail::OpenSimTransport(std::move(device));
-      return VI_SUCCESS;
+      return OpenSim(std::move(device), transport, backend);
     }
   }
   if (!parsed) return VI_ERROR_INV_RSRC_NAME;
@@ -196,9 +203,7 @@ ViStatus OpenTransport(const std::string& name, OpenRequest request,
       if (IsSim(target->resource)) {
         auto device = visa::FindSimDevice(canonical);
         if (!device) return VI_ERROR_RSRC_NFOUND;
-        *backend = "sim";
-        *transport = visa::detail::OpenSimTransport(std::move(device));
-        return VI_SUCCESS;
+        return OpenSim(std::move(device), transport, backend);
       }
       request.settings = target->settings;
       for (const auto& setting : target->settings) {
@@ -207,9 +212,7 @@ ViStatus OpenTransport(const std::string& name, OpenRequest request,
       return OpenBackend(target->resource, request, transport, backend);
     }
     if (auto device = visa::FindSimDevice(canonical)) {
-      *backend = "sim";
-      *transport = visa::detail::OpenSimTransport(std::move(device));
-      return VI_SUCCESS;
+      return OpenSim(std::move(device), transport, backend);
     }
   }
   return OpenBackend(name, request, transport, backend);

@@ -20,6 +20,9 @@ class SimDevice {
   // The next reply line without its terminator, or nullopt when nothing is waiting (the read
   // then times out).
   virtual std::optional<std::string> Read() = 0;
+  // The far end has closed the connection (the instrument switched off, its LAN service gone):
+  // transfers fail with VI_ERROR_CONN_LOST and an open finds nothing.
+  virtual bool Closed() const { return false; }
 };
 
 // Resources are stored in canonical form (board 0 when omitted, "::INSTR" implied), so

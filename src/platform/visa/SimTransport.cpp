@@ -15,6 +15,7 @@ class SimTransport : public Transport {
 
   ViStatus Write(const unsigned char* buf, ViUInt32 count, ViUInt32* written,
                  const IoSettings& io) override {
+    if (device_->Closed()) return Lost(written);
     // A busy instrument holds off the next message until it is done.
     SpendSimTime(SIM_GPIB_TRANSFER_MS + busyMs_);
     busyMs_ = 0;
@@ -31,6 +32,7 @@ class SimTransport : public Transport {
   }
 
   ViStatus Read(unsigned char* buf, ViUInt32 count, ViUInt32* got, const IoSettings& io) override {
+    if (device_->Closed()) return Lost(got);
     SpendSimTime(SIM_GPIB_TRANSFER_MS);
     ViStatus status = VI_SUCCESS;
     while (!in_.Take(buf, count, got, io.termChar, io.termCharEnabled, &status)) {
@@ -46,6 +48,7 @@ class SimTransport : public Transport {
         SpendSimTime(busyMs_);
         busyMs_ = 0;
       }
+      if (device_->Closed()) return Lost(got);
       auto line = device_->Read();
       if (!line) {
         // Nothing will come. An infinite time-out would hang for good on a real bus; the
@@ -69,6 +72,13 @@ class SimTransport : public Transport {
   }
 
  private:
+  // The far end hung up: at once, as a socket's end of file.
+  ViStatus Lost(ViUInt32* count) {
+    *count = 0;
+    SpendSimTime(SIM_GPIB_TRANSFER_MS);
+    return VI_ERROR_CONN_LOST;
+  }
+
   void Deliver() {
     if (partial_.empty()) return;
     busyMs_ += device_->Write(partial_);

@@ -44,6 +44,9 @@ struct BenchContext {
   std::string scannerFault{};
   std::string printerPath{};
   sim::ScannerModel* scanner = nullptr;  // set by the scanner service once it runs
+  // Called on the bench thread after a fault switch of bench.faults was changed, so that the
+  // servers can act on it at once (close the connections of an instrument that went away).
+  std::vector<std::function<void()>> faultsChanged{};
   bool Wants(const std::string& transport) const {
     for (const auto& t : transports)
       if (t == transport) return true;

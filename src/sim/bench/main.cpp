@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -40,6 +42,23 @@ void OnSignal(int) {
   if (g_driver) g_driver->Stop();
 }
 
+// SIGUSR1 switches on the faults named by --fault-on-signal; the handler only writes a byte,
+// the bench thread does the rest.
+int g_fault_pipe[2] = {-1, -1};
+
+void OnFaultSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = ::write(g_fault_pipe[1], &byte, 1);
+}
+
+bool* FaultSwitch(sim::BenchFaults& faults, const std::string& name) {
+  if (name == "testset-silent") return &faults.testSetSilent;
+  if (name == "testset-closed") return &faults.testSetClosed;
+  if (name == "supply-silent") return &faults.supplySilent;
+  if (name == "supply-closed") return &faults.supplyClosed;
+  return nullptr;
+}
+
 void Usage(FILE* out) {
   std::fprintf(
       out,
@@ -54,6 +73,8 @@ void Usage(FILE* out) {
       "  --printer PATH   the label printer's sink file (default in the temp dir)\n"
       "  --panel          a window with the operator's hands: the supply's output\n"
       "                   switch, the jig, the next unit's defect\n"
+      "  --fault-on-signal F  on SIGUSR1 the instrument fault F begins (repeat for more):\n"
+      "                   testset-silent, testset-closed, supply-silent, supply-closed\n"
       "Prints `export NAME=value` lines for the station (eval them), then serves\n"
       "until SIGINT or SIGTERM.\n");
 }
@@ -77,6 +98,7 @@ int main(int argc, char** argv) {
   std::string scannerFault;
   std::string printerPath;
   bool panel = false;
+  std::vector<std::string> signalFaults;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -95,6 +117,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tesmira-bench: bad defect rate '%s'\n", argv[i]);
         return 2;
       }
+    } else if (arg == "--fault-on-signal" && i + 1 < argc) {
+      sim::BenchFaults probe;
+      if (!FaultSwitch(probe, argv[++i])) {
+        std::fprintf(stderr, "tesmira-bench: unknown fault '%s'\n", argv[i]);
+        return 2;
+      }
+      signalFaults.push_back(argv[i]);
     } else if (arg == "--panel") {
       panel = true;
     } else if (arg == "--transport" && i + 1 < argc) {
@@ -140,6 +169,28 @@ int main(int argc, char** argv) {
     driver.Watch(fd, std::move(onReadable));
   };
   context.unwatch = [&driver](int fd) { driver.Unwatch(fd); };
+
+  if (!signalFaults.empty()) {
+    if (pipe2(g_fault_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+      std::perror("tesmira-bench: pipe");
+      return 1;
+    }
+    driver.Watch(g_fault_pipe[0], [&context, &bench, signalFaults] {
+      char bytes[16];
+      while (::read(g_fault_pipe[0], bytes, sizeof bytes) > 0) {
+      }
+      for (const std::string& name : signalFaults) {
+        *FaultSwitch(bench.faults, name) = true;
+        std::fprintf(stderr, "tesmira-bench: fault %s on\n", name.c_str());
+      }
+      for (const auto& changed : context.faultsChanged) changed();
+    });
+    struct sigaction fault {};
+    fault.sa_handler = OnFaultSignal;
+    sigemptyset(&fault.sa_mask);
+    fault.sa_flags = SA_RESTART;
+    sigaction(SIGUSR1, &fault, nullptr);
+  }
 
   std::vector<BenchService> services = BenchServices();
   std::stable_sort(services.begin(), services.end(),

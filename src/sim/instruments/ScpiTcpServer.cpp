@@ -17,7 +17,12 @@ constexpr int SEND_STALL_LIMIT_MS = 1000;
 }  // namespace
 
 ScpiTcpServer::ScpiTcpServer(BenchContext& context, std::shared_ptr<visa::SimDevice> device)
-    : context_(context), device_(std::move(device)) {}
+    : context_(context), device_(std::move(device)) {
+  std::weak_ptr<bool> alive = alive_;
+  context_.faultsChanged.push_back([this, alive] {
+    if (auto token = alive.lock(); token && *token) CloseIfClosed();
+  });
+}
 
 ScpiTcpServer::~ScpiTcpServer() {
   *alive_ = false;
@@ -56,6 +61,7 @@ std::string ScpiTcpServer::Resource() const {
 }
 
 void ScpiTcpServer::Accept() {
+  if (CloseIfClosed()) return;
   while (true) {
     const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return;  // EAGAIN: all taken
@@ -67,6 +73,7 @@ void ScpiTcpServer::Accept() {
 }
 
 void ScpiTcpServer::Receive(int fd) {
+  if (CloseIfClosed()) return;
   auto it = connections_.find(fd);
   if (it == connections_.end()) return;
   char chunk[4096];
@@ -140,6 +147,17 @@ bool ScpiTcpServer::SendAll(int fd, const std::string& data) {
       if (poll(&p, 1, SEND_STALL_LIMIT_MS) > 0) continue;
     }
     return false;
+  }
+  return true;
+}
+
+bool ScpiTcpServer::CloseIfClosed() {
+  if (!device_->Closed()) return false;
+  while (!connections_.empty()) Drop(connections_.begin()->first);
+  if (listenFd_ >= 0) {
+    context_.unwatch(listenFd_);
+    ::close(listenFd_);
+    listenFd_ = -1;
   }
   return true;
 }

@@ -14,6 +14,8 @@ namespace sim {
 // (port 5025 style): each line received is one message for the device; each reply the device
 // has after it is sent back as one line ending in '\n', once the device's busy time for that
 // message has passed on the bench clock. Requests of one connection are handled in order.
+// An instrument whose connection the bench closes (its Closed fault) loses every connection and
+// stops listening, so the station sees its end of file and then a refused connection.
 // Runs on the bench thread through the context's watch and loop: no threads, no locks.
 class ScpiTcpServer {
  public:
@@ -45,6 +47,8 @@ class ScpiTcpServer {
   void SendReplies(int fd);
   bool SendAll(int fd, const std::string& data);
   void Drop(int fd);
+  // True (and the service closed) when the device's connection is closed.
+  bool CloseIfClosed();
 
   BenchContext& context_;
   std::shared_ptr<visa::SimDevice> device_;

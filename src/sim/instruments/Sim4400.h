@@ -44,6 +44,7 @@ class Sim4400 : public SimScpiDevice {
   bool FaultSilent() const override { return bench_.faults.testSetSilent; }
   bool FaultError() const override { return bench_.faults.testSetError; }
   bool FaultWrongIdentity() const override { return bench_.faults.testSetWrongIdentity; }
+  bool FaultClosed() const override { return bench_.faults.testSetClosed; }
 
  private:
   enum class System { NONE, GSM, GEN, GPRS };

@@ -38,6 +38,7 @@ class Sim8960 : public SimScpiDevice {
   bool FaultSilent() const override { return bench_.faults.testSetSilent; }
   bool FaultError() const override { return bench_.faults.testSetError; }
   bool FaultWrongIdentity() const override { return bench_.faults.testSetWrongIdentity; }
+  bool FaultClosed() const override { return bench_.faults.testSetClosed; }
 
  private:
   enum Band { PGSM, EGSM, DCS, PCS, GSM850, BAND_COUNT };

@@ -126,7 +126,8 @@ void SimScpiDevice::PushError(int code, const char* text) {
 }
 
 uint32_t SimScpiDevice::Write(const std::string& message) {
-  if (FaultSilent()) return 0;
+  // Behind a gateway or adapter a closed instrument is one that no longer answers.
+  if (FaultSilent() || FaultClosed()) return 0;
   if (!output_.empty()) {
     output_.clear();
     PushError(-410, "Query INTERRUPTED");
@@ -163,7 +164,7 @@ uint32_t SimScpiDevice::Write(const std::string& message) {
 }
 
 std::optional<std::string> SimScpiDevice::Read() {
-  if (FaultSilent() || output_.empty()) return std::nullopt;
+  if (FaultSilent() || FaultClosed() || output_.empty()) return std::nullopt;
   std::string line = std::move(output_.front());
   output_.pop_front();
   return line;

@@ -15,14 +15,15 @@
 // (SYSTem:ERRor? gives `-113,"Undefined header"` ... `+0,"No error"`), the standard event
 // register, *IDN?, *RST, *CLS, *OPC?, *ESR?, replies of one message joined by ';' into one
 // line, a reply not read before the next message is dropped (-410, as IEEE 488.2 has it),
-// and the three instrument faults of the bench: no answer, an error after every command,
-// another instrument's identity.
+// and the instrument faults of the bench: no answer, an error after every command,
+// another instrument's identity, a connection closed by the instrument.
 namespace sim {
 
 class SimScpiDevice : public visa::SimDevice {
  public:
   uint32_t Write(const std::string& message) override;
   std::optional<std::string> Read() override;
+  bool Closed() const override { return FaultClosed(); }
 
   // The error queue as it stands (tests).
   size_t ErrorCount() const { return errors_.size(); }
@@ -64,6 +65,7 @@ class SimScpiDevice : public visa::SimDevice {
   virtual bool FaultSilent() const = 0;
   virtual bool FaultError() const = 0;
   virtual bool FaultWrongIdentity() const = 0;
+  virtual bool FaultClosed() const = 0;
 
   // Replies as the instruments print numbers.
   static std::string Nr3(double value);  // 9.91E+37 for NaN

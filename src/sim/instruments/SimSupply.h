@@ -35,6 +35,7 @@ class SimSupply : public SimScpiDevice {
   bool FaultSilent() const override { return bench_.faults.supplySilent; }
   bool FaultError() const override { return bench_.faults.supplyError; }
   bool FaultWrongIdentity() const override { return bench_.faults.supplyWrongIdentity; }
+  bool FaultClosed() const override { return bench_.faults.supplyClosed; }
 
  private:
   struct Output {
