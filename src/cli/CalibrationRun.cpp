@@ -66,8 +66,14 @@ CalibrationRun::CalibrationRun(const CalibrateOptions& options, EventLoop& loop,
     OnStatus(text);
   };
   notifier_.onMessage = [this](const std::string& text) { trace_.Message(text); };
+  // The check's field is set once for the test set, before the supply is opened, and once for
+  // the supply: powering a supply that is not open yet only raises the fault flag, which fails
+  // the first step that does not clear it (GSM TX, DCS TX, RX run alone).
   view_.onField = [this](CalField field, const std::string&) {
-    if (field == CalField::InstrumentCheck && afterInstrumentCheck) afterInstrumentCheck();
+    if (field == CalField::InstrumentCheck && afterInstrumentCheck &&
+        (Instruments().SupplyType == SUPPLY_NONE || Instruments().SupplyHandle != 0)) {
+      afterInstrumentCheck();
+    }
   };
 }
 

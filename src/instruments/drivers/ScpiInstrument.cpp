@@ -225,7 +225,7 @@ ViStatus ScpiInstrument::Query(ViSession vi, const std::string& query, std::stri
   if (status == VI_ERROR_TMO) {
     // An instrument refuses a query it does not know by not answering; its queue says why.
     // The answer may also only be late: settling drops it, so it is never the next one's.
-    const ViStatus queue = Settle(vi);
+    const ViStatus queue = Settle(vi, false);
     return queue == VI_INSTR_ERROR_DETECTED ? queue : status;
   }
   if (status < VI_SUCCESS) return status;
@@ -284,14 +284,14 @@ ViStatus ScpiInstrument::SettleIfNeeded(ViSession vi) {
   return Settle(vi);
 }
 
-ViStatus ScpiInstrument::Settle(ViSession vi) {
+ViStatus ScpiInstrument::Settle(ViSession vi, bool drainFirst) {
   const auto drain = [this, vi] {
     for (int i = 0; i < MAX_STALE_LINES; ++i) {
       std::string stale;
       if (ReadLine(vi, &stale, DRAIN_MS) < VI_SUCCESS) return;
     }
   };
-  drain();
+  if (drainFirst) drain();
   std::optional<InstrumentError> first;
   for (int i = 0; i < MAX_QUEUE_ENTRIES; ++i) {
     ViStatus status = WriteLine(vi, model_.errorQuery);

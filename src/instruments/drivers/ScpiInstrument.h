@@ -75,7 +75,9 @@ class ScpiInstrument {
   // Before the next operation of an unsettled session: drops what is still coming and reads
   // the error queue to its end. VI_INSTR_ERROR_DETECTED (kept for the error query) when the
   // queue held an error of its own, VI_ERROR_TMO while the instrument still does not answer.
-  ViStatus Settle(ViSession vi);
+  // drainFirst false: right after the read that timed out, when nothing has had time to come
+  // late yet (what does come is read past before the queue's answer).
+  ViStatus Settle(ViSession vi, bool drainFirst = true);
   ViStatus SettleIfNeeded(ViSession vi);
   ViStatus CheckErrorQueue(ViSession vi, uint32_t timeoutMs = 0);
   ViStatus CheckIdentity(ViSession vi);

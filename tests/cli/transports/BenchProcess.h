@@ -21,14 +21,18 @@ class Bench {
   explicit Bench(std::string dir) : dir_(std::move(dir)) {}
   // False with the reason when it could not start; *skip when the reason is the machine's
   // (no port mapper, another VXI-11 server holding it), not a fault.
-  bool Start(const std::string& transport, int seed, std::string* why, bool* skip) {
+  // extra: more arguments for tesmira-bench (a fault to switch on at SIGUSR1).
+  bool Start(const std::string& transport, int seed, std::string* why, bool* skip,
+             const std::vector<std::string>& extra = {}) {
     *skip = false;
     if (transport.find("vxi11") != std::string::npos && !sim::EnsurePortMapper(why)) {
       *skip = true;
       return false;
     }
-    if (!child_.Start({TESMIRA_BENCH_EXE, "--seed", std::to_string(seed), "--transport", transport},
-                      {}, dir_, "", dir_ + "/bench.err", true)) {
+    std::vector<std::string> argv{TESMIRA_BENCH_EXE, "--seed", std::to_string(seed), "--transport",
+                                  transport};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    if (!child_.Start(argv, {}, dir_, "", dir_ + "/bench.err", true)) {
       *why = "cannot start tesmira-bench";
       return false;
     }
