@@ -131,6 +131,7 @@ class AutoCalibration : public ExchangeClient, public TimerClient {
   void HandsetReading(const char* what, double value);
   void ExplainSilentTarget();
   void OnResumeTimer();
+  bool SupplyLostWhilePolling();
   void OnPhoneIn();
   void OnPhoneOut();
 

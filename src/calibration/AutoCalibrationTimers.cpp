@@ -60,10 +60,23 @@ void AutoCalibration::ProductionLoopAfterRun() {
   loop_.SetTimer(this, TIMER_PHONE_OUT, PHONE_POLL_MS);
 }
 
+// A supply that went away reads 0 A for ever: "Ready to Test. !" would be shown for a station
+// that can detect nothing. The polling stops and the instrument check shows whether the supply
+// can be opened again (it starts the polling again when it can).
+bool AutoCalibration::SupplyLostWhilePolling() {
+  if (Instruments().SupplyHandle != 0) return false;
+  Instruments().InstrumentFault = 0;
+  Instruments().InstrumentLost = false;
+  ResetStatus();
+  OnInstrumentCheck();
+  return true;
+}
+
 void AutoCalibration::OnPhoneIn() {
   loop_.KillTimer(this, TIMER_PHONE_IN);
   const double current = ReadSupplyCurrent();
   CalMeasured("supply_current", current);
+  if (SupplyLostWhilePolling()) return;
   if (current > PHONE_IN_CURRENT_A) {
     Status("Checking the PHONE. Wait a moment !");
     loop_.BusyWait(PHONE_SETTLE_MS);
@@ -78,6 +91,7 @@ void AutoCalibration::OnPhoneOut() {
   loop_.KillTimer(this, TIMER_PHONE_OUT);
   const double current = ReadSupplyCurrent();
   CalMeasured("supply_current", current);
+  if (SupplyLostWhilePolling()) return;
   if (current >= PHONE_OUT_CURRENT_A) {
     Status("Remove the PHONE. !");
     loop_.SetTimer(this, TIMER_PHONE_OUT, PHONE_POLL_MS);

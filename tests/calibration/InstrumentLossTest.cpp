@@ -253,6 +253,30 @@ TEST_P(InstrumentLossTest, FailsTheStepWithinTheTimeOutAndStopsTheHandset) {
   }
 }
 
+// The production loop polls the supply's current every 300 ms; a supply gone silent or closed
+// would read 0 A for ever and "Ready to Test. !" would stay up. The polling stops instead and
+// the instrument check shows that the supply is not there.
+TEST_F(CalBench, ASupplyLostWhilePollingForAHandsetStopsThePolling) {
+  for (const bool silent : {true, false}) {
+    Start({TESTSET_8960, SUPPLY_E3632A, "3632A"});
+    rig->bench().InsertHandset(false);  // the jig empty: the loop waits for a handset
+    window->OnModeChange(MODE_RF);
+    window->OnInstrumentCheck();
+    rig->loop().RunFor(2000);
+    ASSERT_TRUE(rig->loop().TimerArmed(window.get(), TIMER_PHONE_IN));
+    ASSERT_EQ(view.status, "Ready to Test. !");
+    (silent ? rig->bench().faults.supplySilent : rig->bench().faults.supplyClosed) = true;
+    rig->loop().RunFor(60000);
+    EXPECT_FALSE(rig->loop().TimerArmed(window.get(), TIMER_PHONE_IN)) << silent;
+    EXPECT_FALSE(rig->loop().TimerArmed(window.get(), TIMER_PHONE_OUT)) << silent;
+    EXPECT_EQ(view.status, "") << silent;
+    EXPECT_EQ(view.fields[1374], "FAIL") << silent;
+    EXPECT_EQ(Instruments().SupplyHandle, 0) << silent;
+    EXPECT_EQ(window->ActiveStep(), STEP_IDLE);
+    EXPECT_TRUE(sent.empty()) << sent.front().line;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Table, InstrumentLossTest, ::testing::ValuesIn(Cases()),
                          [](const ::testing::TestParamInfo<LossCase>& info) {
                            return std::string(info.param.name);
