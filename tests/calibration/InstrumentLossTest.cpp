@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,11 @@ struct LossCase {
   const char* trigger;
   const char* message;
 };
+
+// What ctest and gtest print for a case.
+void PrintTo(const LossCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 const char* const GMAGIC_FAIL = "GMAGIC CAL FAIL";
 const char* const RX_FAIL = "******  RXCAL FAIL  ******";
