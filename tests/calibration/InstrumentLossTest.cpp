@@ -283,6 +283,21 @@ TEST_F(CalBench, ASupplyLostWhilePollingForAHandsetStopsThePolling) {
   }
 }
 
+// The battery step runs on the charged 4.18 V; stopped halfway (here by a handset that stops
+// answering) it puts the supply back to its nominal setting for the next handset.
+TEST_F(CalBench, AStoppedBatteryStepLeavesTheSupplyAtNominal) {
+  Start({TESTSET_8960, SUPPLY_E3632A, "3632A"});
+  window->RunBattery();
+  ASSERT_TRUE(RunUntilSent("spr 54"));
+  ASSERT_DOUBLE_EQ(rig->bench().SupplyVolts(), 4.18);
+  rig->bench().faults.silentHandset = true;
+  ASSERT_TRUE(RunUntilStepDone());
+  EXPECT_EQ(steps.back(), std::make_pair(STEP_BATTERY, false));
+  EXPECT_EQ(notifier.results, std::vector<std::string>{"******  BATCAL FAIL  ******"});
+  EXPECT_DOUBLE_EQ(rig->bench().SupplyVolts(), 3.8);
+  EXPECT_TRUE(rig->bench().SupplyOutputOn());
+}
+
 INSTANTIATE_TEST_SUITE_P(Table, InstrumentLossTest, ::testing::ValuesIn(Cases()),
                          [](const ::testing::TestParamInfo<LossCase>& info) {
                            return std::string(info.param.name);
